@@ -1,0 +1,434 @@
+#include "console/console.hpp"
+
+#include <array>
+#include <cstdio>
+
+#include "console/text.hpp"
+
+namespace kal {
+
+Console console;
+
+namespace {
+
+// Palette numbers follow the console attribute layout (bit 0 blue, bit 2 red); ANSI digits
+// put red first.
+constexpr std::array<int, 8> ansi_colour_map{0, 4, 2, 6, 1, 5, 3, 7};
+constexpr int k_keep_colour = 16;
+constexpr int k_bright = 8;
+constexpr std::uint64_t k_query_wait_ms = 200;
+constexpr std::size_t k_event_reserve = 256;
+constexpr int k_probe_row = 2;
+constexpr int k_probe_narrow_column = 2;
+constexpr int k_probe_wide_column = 3;
+
+// Joystick codes answer -1: a terminal has no joysticks.
+bool is_joystick_code(int code) {
+    return (code >= 272 && code <= 274) || code == 279 || (code >= 280 && code <= 282) ||
+           code == 287;
+}
+
+bool is_control(char32_t ch) { return ch < 0x20 || ch == 0x7F || (ch >= 0x80 && ch < 0xA0); }
+
+bool on_screen(int x, int y) {
+    return x >= 1 && x <= k_screen_cols && y >= 1 && y <= k_screen_rows;
+}
+
+}  // namespace
+
+Console::Console() { pending_events_.reserve(k_event_reserve); }
+
+Console::~Console() { detach(); }
+
+void Console::attach(Platform& platform) {
+    platform_ = &platform;
+    traits_ = {};
+    cursor_info_ = {};
+    fg_ = 15;
+    bg_ = 0;
+    x_ = 1;
+    y_ = 1;
+    terminal_at_cursor_ = false;
+    too_small_ = false;
+    key_state_ = {};
+    mouse_x_ = -1;
+    mouse_y_ = -1;
+    decoder_.reset();
+    tracker_.reset();
+    tracker_.set_exact(false);
+    pending_events_.clear();
+    pending_words_.clear();
+    out_.clear();
+    screen_.clear(fg_, bg_);
+    set_cursor(true, 8);
+}
+
+void Console::detach() {
+    if (platform_ == nullptr) {
+        return;
+    }
+    for (const auto& entry : voices_) {
+        platform_->audio().close(static_cast<std::uint32_t>(entry.first));
+    }
+    voices_.clear();
+    flush();
+    platform_ = nullptr;
+}
+
+void Console::set_traits(const TerminalTraits& traits) {
+    traits_ = traits;
+    tracker_.set_exact(traits.kitty_keyboard);
+}
+
+void Console::query_terminal() {
+    if (platform_ == nullptr) {
+        return;
+    }
+    // The probe character goes to row 2, because a report for row 1 column 2 reads like a key.
+    emit("\x1b[?u\x1b[2;1H\xe2\x94\x81\x1b[6n\x1b[c");
+    query_answered_ = false;
+    const std::uint64_t deadline = now() + k_query_wait_ms;
+    while (!query_answered_ && platform_->now_ms() < deadline) {
+        platform_->wait_input(deadline);
+        take_input();
+    }
+    // Whatever the probe drew is wiped; the terminal cursor no longer stands where we think.
+    emit("\x1b[2;1H\x1b[2K");
+    terminal_at_cursor_ = false;
+    if (traits_.kitty_keyboard) {
+        platform_->set_keyboard_protocol(true);
+        tracker_.set_exact(true);
+    }
+    flush();
+}
+
+void Console::answer_query(const InputEvent& event) {
+    switch (event.kind) {
+        case InputEvent::Kind::kitty_flags:
+            if (!query_answered_) {
+                traits_.kitty_keyboard = true;
+            }
+            break;
+        case InputEvent::Kind::cursor_report:
+            if (event.row == k_probe_row && event.column == k_probe_narrow_column) {
+                traits_.ambiguous = AmbiguousWidth::narrow;
+            } else if (event.row == k_probe_row && event.column == k_probe_wide_column) {
+                traits_.ambiguous = AmbiguousWidth::wide;
+            }
+            break;
+        case InputEvent::Kind::device_attributes:
+            query_answered_ = true;
+            break;
+        default:
+            break;
+    }
+}
+
+void Console::emit(std::string_view bytes) {
+    if (!too_small_) {
+        out_ += bytes;
+    }
+}
+
+void Console::emit_locate(int x, int y) {
+    std::array<char, 24> sequence{};
+    const int length = std::snprintf(sequence.data(), sequence.size(), "\x1b[%d;%dH", y, x);
+    emit(std::string_view(sequence.data(), static_cast<std::size_t>(length)));
+    terminal_at_cursor_ = true;
+}
+
+// Reset first, then the foreground, then the background. Bright colours use the bright colour
+// codes: bold and blink would make every white screen blink in light grey.
+void Console::emit_colour(int fg, int bg) {
+    const int fg_code = ((fg & k_bright) != 0 ? 90 : 30) + ansi_colour_map[fg & 7];
+    const int bg_code = ((bg & k_bright) != 0 ? 100 : 40) + ansi_colour_map[bg & 7];
+    std::array<char, 24> sequence{};
+    const int length =
+        std::snprintf(sequence.data(), sequence.size(), "\x1b[0;%d;%dm", fg_code, bg_code);
+    emit(std::string_view(sequence.data(), static_cast<std::size_t>(length)));
+}
+
+void Console::locate(int x, int y) {
+    x_ = x;
+    y_ = y;
+    if (on_screen(x, y)) {
+        emit_locate(x, y);
+    } else {
+        terminal_at_cursor_ = false;
+    }
+}
+
+void Console::color(int fg, int bg) {
+    if (fg != k_keep_colour) {
+        fg_ = fg & 15;
+    }
+    if (bg != k_keep_colour) {
+        bg_ = bg & 15;
+    }
+    if (fg == k_keep_colour && bg == k_keep_colour) {
+        return;
+    }
+    emit_colour(fg_, bg_);
+}
+
+void Console::bgcolor(int bg) { color(k_keep_colour, bg); }
+
+void Console::cls(int fg, int bg) {
+    color(fg, bg);
+    emit("\x1b[2J");
+    screen_.clear(fg_, bg_);
+}
+
+void Console::set_cursor(bool visible, std::uint32_t size) {
+    cursor_info_.visible = visible;
+    if (size > 0 && size < 100) {
+        cursor_info_.size = size;
+    }
+    emit(visible ? "\x1b[?25h" : "\x1b[?25l");
+}
+
+void Console::print(std::string_view text) {
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const char32_t ch = next_code_point(text, pos);
+        if (!is_control(ch)) {
+            put_char(ch);
+        }
+    }
+}
+
+void Console::printf(const char* format, ...) {
+    std::array<char, 512> buffer{};
+    va_list args;
+    va_start(args, format);
+    const int length = std::vsnprintf(buffer.data(), buffer.size(), format, args);
+    va_end(args);
+    if (length > 0) {
+        print(std::string_view(buffer.data(),
+                               std::min(static_cast<std::size_t>(length), buffer.size() - 1)));
+    }
+}
+
+void Console::print_cp932(std::string_view field) {
+    const std::size_t end = field.find('\0');
+    print(cp932_to_utf8(field.substr(0, end)));
+}
+
+void Console::put_char(char32_t ch) {
+    const int width = cp932_width(ch);
+    if (!on_screen(x_, y_) || !on_screen(x_ + width - 1, y_)) {
+        // Clipped: nothing reaches the terminal, so its cursor is no longer in step.
+        x_ += width;
+        terminal_at_cursor_ = false;
+        return;
+    }
+    screen_.put(x_, y_, ch, width, fg_, bg_);
+    if (!terminal_at_cursor_) {
+        emit_locate(x_, y_);
+    }
+    emit_char(ch, width);
+    x_ += width;
+    // At the right edge the terminal waits to wrap; the next text needs a fresh position.
+    terminal_at_cursor_ = x_ <= k_screen_cols;
+}
+
+void Console::emit_char(char32_t ch, int width) {
+    std::string bytes;
+    if (traits_.shift_jis) {
+        std::string utf8;
+        append_utf8(utf8, ch);
+        if (!utf8_to_cp932(utf8, bytes)) {
+            bytes.assign(static_cast<std::size_t>(width), '?');
+        }
+    } else {
+        append_utf8(bytes, ch);
+        if (width == 2 && traits_.ambiguous == AmbiguousWidth::narrow && is_ambiguous_width(ch)) {
+            append_utf8(bytes, narrow_companion(ch));
+        }
+    }
+    emit(bytes);
+}
+
+std::uint64_t Console::now() {
+    flush();
+    return platform_ != nullptr ? platform_->now_ms() : 0;
+}
+
+void Console::wait(std::uint64_t ms) {
+    const std::uint64_t deadline = now() + ms;
+    while (now() < deadline) {
+        idle_until(deadline);
+    }
+}
+
+void Console::idle_until(std::uint64_t deadline) {
+    flush();
+    if (platform_ == nullptr) {
+        return;
+    }
+    platform_->wait_input(deadline);
+    take_input();
+}
+
+void Console::flush() {
+    if (platform_ == nullptr) {
+        out_.clear();
+        return;
+    }
+    if (platform_->take_redraw_request()) {
+        handle_redraw_request();
+    }
+    if (!out_.empty()) {
+        platform_->write_output(out_);
+        out_.clear();
+    }
+}
+
+void Console::take_input() {
+    std::array<char, InputEvents::k_capacity> buffer{};
+    InputEvents events;
+    for (;;) {
+        const std::size_t count = platform_->read_input(buffer);
+        const std::uint64_t time = platform_->now_ms();
+        if (count == 0) {
+            decoder_.timeout(time);
+            return;
+        }
+        events.clear();
+        decoder_.feed(std::string_view(buffer.data(), count), time, events);
+        for (const InputEvent& event : events) {
+            if (event.kind == InputEvent::Kind::key) {
+                pending_events_.push_back(event);
+            } else if (event.kind == InputEvent::Kind::interrupt) {
+                platform_->interrupt();
+            } else {
+                answer_query(event);
+            }
+        }
+    }
+}
+
+int Console::inkey(int code) {
+    if (is_joystick_code(code)) {
+        return -1;
+    }
+    flush();
+    if (platform_ != nullptr) {
+        take_input();
+        for (const InputEvent& event : pending_events_) {
+            tracker_.apply(event);
+        }
+        pending_events_.clear();
+        tracker_.settle(platform_->now_ms());
+        for (const int key : {k_key_space, k_key_left, k_key_right}) {
+            const auto word = static_cast<std::size_t>(key >> 5);
+            const std::uint32_t bit = 1U << (static_cast<unsigned>(key) & 31U);
+            key_state_[word] = tracker_.down(key) ? (key_state_[word] | bit) : (key_state_[word] & ~bit);
+        }
+    }
+    if (code == 257) {
+        return mouse_x_ + 1;
+    }
+    if (code == 258) {
+        return mouse_y_ + 1;
+    }
+    const auto key = static_cast<unsigned>(code) & 255U;
+    return (key_state_[key >> 5U] >> (key & 31U)) & 1U;
+}
+
+bool Console::read_word(std::string& word) {
+    for (;;) {
+        const std::size_t start = pending_words_.find_first_not_of(" \t\r\n\v\f");
+        if (start != std::string::npos) {
+            const std::size_t end = pending_words_.find_first_of(" \t\r\n\v\f", start);
+            word = pending_words_.substr(start, end - start);
+            pending_words_.erase(0, end == std::string::npos ? pending_words_.size() : end);
+            return true;
+        }
+        pending_words_.clear();
+        if (platform_ == nullptr) {
+            return false;
+        }
+        // Keys pressed before the question must not turn up in the name.
+        flush();
+        platform_->discard_input();
+        pending_events_.clear();
+        decoder_.reset();
+        std::string line;
+        const int echo_x = x_;
+        const bool read = platform_->read_line(line);
+        // The terminal echoed the line itself; keep our picture of the screen in step.
+        std::size_t pos = 0;
+        int x = echo_x;
+        while (pos < line.size()) {
+            const char32_t ch = next_code_point(line, pos);
+            const int width = cp932_width(ch);
+            if (!is_control(ch)) {
+                screen_.put(x, y_, ch, width, fg_, bg_);
+                x += width;
+            }
+        }
+        terminal_at_cursor_ = false;
+        if (!read) {
+            return false;
+        }
+        pending_words_ = line;
+    }
+}
+
+void Console::handle_redraw_request() {
+    const TermSize size = platform_->terminal_size();
+    const bool small = size.cols < k_screen_cols || size.rows < k_screen_rows;
+    if (small) {
+        too_small_ = false;
+        out_.clear();
+        paint_small_terminal_notice(size);
+        too_small_ = true;
+        return;
+    }
+    too_small_ = false;
+    out_.clear();
+    repaint();
+}
+
+void Console::paint_small_terminal_notice(TermSize size) {
+    static constexpr std::string_view notice = "80x25 以上に広げて下さい";
+    constexpr int notice_columns = 24;
+    const int x = std::max(1, (size.cols - notice_columns) / 2 + 1);
+    const int y = std::max(1, (size.rows + 1) / 2);
+    emit("\x1b[0m\x1b[2J");
+    std::array<char, 24> sequence{};
+    const int length = std::snprintf(sequence.data(), sequence.size(), "\x1b[%d;%dH", y, x);
+    emit(std::string_view(sequence.data(), static_cast<std::size_t>(length)));
+    emit(notice);
+    terminal_at_cursor_ = false;
+}
+
+void Console::repaint() {
+    emit("\x1b[0m\x1b[2J");
+    emit(cursor_info_.visible ? "\x1b[?25h" : "\x1b[?25l");
+    int fg = -1;
+    int bg = -1;
+    for (int y = 1; y <= k_screen_rows; ++y) {
+        emit_locate(1, y);
+        for (int x = 1; x <= k_screen_cols; ++x) {
+            const Cell& cell = screen_.at(x, y);
+            if (cell.width == 0) {
+                continue;
+            }
+            if (cell.fg != fg || cell.bg != bg) {
+                fg = cell.fg;
+                bg = cell.bg;
+                emit_colour(fg, bg);
+            }
+            emit_char(cell.ch, cell.width);
+        }
+    }
+    emit_colour(fg_, bg_);
+    terminal_at_cursor_ = false;
+    if (on_screen(x_, y_)) {
+        emit_locate(x_, y_);
+    }
+}
+
+}  // namespace kal

@@ -1,0 +1,161 @@
+#pragma once
+
+// The one console of the game: where text lands, in which colours, which keys are down, and
+// the loaded sound voices. Everything reaches the terminal through the platform seam; output
+// is gathered and written in one piece whenever the game is about to wait, poll a key or read
+// the clock, so what the game drew is on the screen before any wait begins.
+
+#include <array>
+#include <cstdarg>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "console/key_decoder.hpp"
+#include "console/key_state.hpp"
+#include "console/screen_buffer.hpp"
+#include "platform/platform.hpp"
+
+namespace kal {
+
+// Handle of a loaded sound voice; 0 means no sound and every sound operation ignores it.
+using SoundId = std::uint32_t;
+
+struct CursorInfo {
+    std::uint32_t size = 8;  // percent of the cell, 1 to 99
+    bool visible = true;
+};
+
+enum class AmbiguousWidth : std::uint8_t { narrow, wide };
+
+// Key codes the game reads.
+inline constexpr int k_key_space = 32;
+inline constexpr int k_key_left = 37;
+inline constexpr int k_key_right = 39;
+
+// What the terminal told us about itself in answer to the start-up queries.
+struct TerminalTraits {
+    AmbiguousWidth ambiguous = AmbiguousWidth::narrow;
+    bool kitty_keyboard = false;
+    bool shift_jis = false;  // the locale's encoding is Shift-JIS: send CP932 bytes
+};
+
+class Console {
+public:
+    // White on black, cursor visible with size 8, no keys down, mouse at -1/-1, no voices, and
+    // no terminal: until attach(), output and input go nowhere.
+    Console();
+    ~Console();
+    Console(const Console&) = delete;
+    Console& operator=(const Console&) = delete;
+
+    // Binds the console to a terminal and starts from the state of construction.
+    void attach(Platform& platform);
+    // Asks the terminal how it draws ambiguous-width characters and whether it speaks the kitty
+    // keyboard protocol, waiting at most about 200 ms for the answers, and pushes that protocol
+    // where it is spoken.
+    void query_terminal();
+    // Uses the given traits instead of asking the terminal.
+    void set_traits(const TerminalTraits& traits);
+    [[nodiscard]] const TerminalTraits& traits() const { return traits_; }
+    // Releases every voice in ascending id order and lets go of the terminal.
+    void detach();
+
+    void locate(int x, int y);
+    void color(int fg, int bg);
+    void bgcolor(int bg);
+    void cls(int fg, int bg);
+    void set_cursor(bool visible, std::uint32_t size);
+
+    // Prints UTF-8 text at the current position in the current colours; every column follows
+    // code page 932 (two bytes there, two columns here). Nothing beyond column 80 is drawn.
+    void print(std::string_view text);
+    // printf-style print, for the game's "%d" and "%80c" formats.
+    void printf(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // Prints a name held in code page 932 bytes, up to its terminating zero byte and never
+    // beyond its field; invalid bytes show as "?" and control bytes are never sent.
+    void print_cp932(std::string_view field);
+
+    // Key code polling: 1 while the key is down, else 0; the mouse and joystick codes as the
+    // keyboard-only terminal reads them.
+    int inkey(int code);
+
+    // The millisecond clock. Writes out what was drawn first, since a clock read may end a wait.
+    std::uint64_t now();
+    // Busy wait of ms milliseconds on the clock: nothing the game drew is held back meanwhile.
+    void wait(std::uint64_t ms);
+    // Gives the processor away until the clock reaches deadline or a key arrives.
+    void idle_until(std::uint64_t deadline);
+    // Writes out everything gathered so far in one write.
+    void flush();
+
+    // Reads one word of the terminal's line input for the name entry, with the terminal's own
+    // echo and line editing. A second word of the same line stays for the next call. Returns
+    // false when the input has ended.
+    bool read_word(std::string& word);
+
+    SoundId load_sound(const char* name);
+    bool play_sound(SoundId id);
+    bool stop_sound(SoundId id);
+    bool free_sound(SoundId id);
+    // Releases the voice once it has played out, so that a sound left sounding at a hand-over
+    // is heard in full.
+    void free_sound_when_done(SoundId id);
+    [[nodiscard]] std::size_t voice_count() const { return voices_.size(); }
+
+    // What the console believes is on the screen, cell by cell.
+    [[nodiscard]] const ScreenBuffer& screen() const { return screen_; }
+    [[nodiscard]] int cursor_x() const { return x_; }
+    [[nodiscard]] int cursor_y() const { return y_; }
+    [[nodiscard]] int fg() const { return fg_; }
+    [[nodiscard]] int bg() const { return bg_; }
+    [[nodiscard]] const CursorInfo& cursor_info() const { return cursor_info_; }
+
+private:
+    struct Voice {
+        std::uint32_t frames = 0;
+        std::uint32_t sample_rate = 0;
+        std::uint64_t started_at = 0;
+        bool release_when_done = false;
+    };
+
+    void emit(std::string_view bytes);
+    void emit_colour(int fg, int bg);
+    void emit_locate(int x, int y);
+    void emit_char(char32_t ch, int width);
+    void put_char(char32_t ch);
+    void take_input();
+    void answer_query(const InputEvent& event);
+    void handle_redraw_request();
+    void repaint();
+    void paint_small_terminal_notice(TermSize size);
+    void release_finished_voices();
+
+    Platform* platform_ = nullptr;
+    TerminalTraits traits_;
+    CursorInfo cursor_info_;
+    int fg_ = 15;
+    int bg_ = 0;
+    int x_ = 1;
+    int y_ = 1;
+    bool terminal_at_cursor_ = false;  // the terminal's cursor stands where x_, y_ say
+    bool too_small_ = false;           // the terminal is below 80 x 25: draw only in the buffer
+    std::array<std::uint32_t, 8> key_state_{};
+    std::int16_t mouse_x_ = -1;
+    std::int16_t mouse_y_ = -1;
+    KeyDecoder decoder_;
+    KeyStateTracker tracker_;
+    std::vector<InputEvent> pending_events_;
+    bool query_answered_ = false;
+    std::map<std::int32_t, Voice> voices_;
+    std::string out_;
+    std::string pending_words_;
+    ScreenBuffer screen_;
+};
+
+// The console of the game, from static initialisation to exit.
+extern Console console;
+
+}  // namespace kal

@@ -1,0 +1,100 @@
+// The sound voices of the console: each loaded WAV file is a voice of the platform's audio
+// device, ready to be started from its first sample at any moment.
+
+#include <vector>
+
+#include "console/console.hpp"
+#include "sound/wav_file.hpp"
+
+namespace kal {
+namespace {
+
+constexpr std::uint16_t k_format_pcm = 1;
+// No sound of the game comes near this; a larger claim is a damaged file and loads silent.
+constexpr std::uint32_t k_max_sound_bytes = 64U * 1024U * 1024U;
+// A voice is released this long after it should have played out, to cover the device's latency.
+constexpr std::uint64_t k_release_margin_ms = 250;
+
+}  // namespace
+
+SoundId Console::load_sound(const char* name) {
+    if (platform_ == nullptr) {
+        return 0;
+    }
+    release_finished_voices();
+    WavFile file;
+    if (file.open(name) < 0 || file.format() == nullptr) {
+        return 0;
+    }
+    const WaveFormat& wave = *file.format();
+    if (wave.format_tag != k_format_pcm) {
+        return 0;
+    }
+    const PcmFormat format{wave.channels, wave.samples_per_sec, wave.bits_per_sample};
+    std::vector<std::uint8_t> samples(std::min(file.data_size(), k_max_sound_bytes));
+    std::uint32_t count = 0;
+    if (file.data_size() <= k_max_sound_bytes) {
+        file.read(samples.data(), file.data_size(), &count);
+    }
+    samples.resize(count);
+    const SoundId id = platform_->audio().open_voice(name, format, samples);
+    if (id == 0) {
+        return 0;
+    }
+    const std::uint32_t frame_bytes = format.frame_bytes();
+    Voice& voice = voices_[static_cast<std::int32_t>(id)];
+    voice = Voice{};
+    voice.frames = frame_bytes == 0 ? 0 : count / frame_bytes;
+    voice.sample_rate = format.sample_rate;
+    return id;
+}
+
+bool Console::play_sound(SoundId id) {
+    const auto found = voices_.find(static_cast<std::int32_t>(id));
+    if (id == 0 || found == voices_.end()) {
+        return false;
+    }
+    found->second.started_at = platform_->now_ms();
+    return platform_->audio().restart(id);
+}
+
+bool Console::stop_sound(SoundId id) {
+    if (id == 0 || !voices_.contains(static_cast<std::int32_t>(id))) {
+        return false;
+    }
+    return platform_->audio().stop(id);
+}
+
+bool Console::free_sound(SoundId id) {
+    const auto found = voices_.find(static_cast<std::int32_t>(id));
+    if (id == 0 || found == voices_.end()) {
+        return false;
+    }
+    voices_.erase(found);
+    platform_->audio().close(id);
+    return true;
+}
+
+void Console::free_sound_when_done(SoundId id) {
+    const auto found = voices_.find(static_cast<std::int32_t>(id));
+    if (id != 0 && found != voices_.end()) {
+        found->second.release_when_done = true;
+    }
+}
+
+void Console::release_finished_voices() {
+    const std::uint64_t now = platform_->now_ms();
+    for (auto it = voices_.begin(); it != voices_.end();) {
+        const Voice& voice = it->second;
+        const std::uint64_t length_ms =
+            voice.sample_rate == 0 ? 0 : std::uint64_t{voice.frames} * 1000U / voice.sample_rate;
+        if (voice.release_when_done && now >= voice.started_at + length_ms + k_release_margin_ms) {
+            platform_->audio().close(static_cast<std::uint32_t>(it->first));
+            it = voices_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+}  // namespace kal

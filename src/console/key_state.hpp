@@ -1,0 +1,56 @@
+#pragma once
+
+// Key state from key events. With the kitty keyboard protocol the terminal reports releases
+// and the state is exact. Other terminals only send a character per press and per auto-repeat,
+// so a release is inferred when a key has sent nothing for a while.
+
+#include <array>
+#include <cstdint>
+
+#include "console/key_decoder.hpp"
+
+namespace kal {
+
+// How long a key stays down after its last press or auto-repeat when the terminal reports no
+// releases. It must be longer than the slowest common auto-repeat interval, so that a held key
+// reads down without a gap once auto-repeat runs: X and sway repeat every 40 ms, GNOME every
+// 30 ms, the Linux console about every 92 ms. It must be short enough that quick separate taps
+// (about 150 ms apart) read as separate presses. Before auto-repeat begins (250-660 ms after
+// the press) the key reads up for a moment, which costs at most one extra step.
+inline constexpr std::uint64_t k_inferred_release_ms = 120;
+
+class KeyStateTracker {
+public:
+    // Exact state from press and release events (kitty), or releases inferred from silence.
+    void set_exact(bool exact) { exact_ = exact; }
+    [[nodiscard]] bool exact() const { return exact_; }
+    void reset();
+
+    // Applies one key event; keys other than Space, Left and Right are not tracked.
+    void apply(const InputEvent& event);
+    // Brings the state up to the poll at now_ms and tells whether the key reads down.
+    // An inferred press reads down on at least one poll that comes within
+    // k_inferred_release_ms of it (every key loop of the game polls more often than that),
+    // and a key changes at most once per poll, so two taps never melt into one.
+    void settle(std::uint64_t now_ms);
+    [[nodiscard]] bool down(int code) const;
+
+private:
+    struct Key {
+        bool down = false;
+        bool seen = false;            // a poll has read the key down since its press
+        bool changed = false;         // the key changed in the events of this poll
+        bool press_waiting = false;   // a press after an inferred release, for the next poll
+        std::uint64_t last_event_ms = 0;
+    };
+    static constexpr std::array<int, 3> k_tracked{32, 37, 39};
+
+    Key* find(int code);
+    [[nodiscard]] const Key* find(int code) const;
+    void apply_inferred(Key& key, const InputEvent& event);
+
+    bool exact_ = false;
+    std::array<Key, k_tracked.size()> keys_{};
+};
+
+}  // namespace kal

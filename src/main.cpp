@@ -1,0 +1,40 @@
+// KALEIDRON on a real terminal: wires the POSIX terminal and the OpenAL sound output to the
+// game and runs it.
+
+#include <clocale>
+#include <cstring>
+#include <langinfo.h>
+#include <memory>
+
+#include "console/console.hpp"
+#include "platform/openal_audio.hpp"
+#include "platform/posix_platform.hpp"
+#include "shell/program.hpp"
+
+namespace {
+
+bool locale_is_shift_jis() {
+    std::setlocale(LC_CTYPE, "");
+    const char* codeset = nl_langinfo(CODESET);
+    return codeset != nullptr &&
+           (std::strcmp(codeset, "SHIFT_JIS") == 0 || std::strcmp(codeset, "SJIS") == 0 ||
+            std::strcmp(codeset, "CP932") == 0 || std::strcmp(codeset, "WINDOWS-31J") == 0);
+}
+
+}  // namespace
+
+int main() {
+    const bool shift_jis = locale_is_shift_jis();
+    const std::unique_ptr<kal::AudioDevice> audio = kal::make_openal_audio();
+    kal::PosixPlatform platform(*audio);
+    platform.begin_session();
+    kal::console.attach(platform);
+    kal::console.query_terminal();
+    kal::TerminalTraits traits = kal::console.traits();
+    traits.shift_jis = shift_jis;
+    kal::console.set_traits(traits);
+    kal::run_program();
+    kal::console.detach();
+    kal::PosixPlatform::end_session();
+    return 0;
+}

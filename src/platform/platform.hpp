@@ -1,0 +1,90 @@
+#pragma once
+
+// The one seam between the game and the outside world. The game reads the clock, waits,
+// writes to and reads from the terminal and plays sound only through these two interfaces,
+// so that it runs unchanged on a real terminal (posix_platform) and on a simulated one in
+// the tests (sim_platform).
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace kal {
+
+// PCM layout of a voice, taken from a WAV file's format record.
+struct PcmFormat {
+    std::uint16_t channels = 0;
+    std::uint32_t sample_rate = 0;
+    std::uint16_t bits_per_sample = 0;
+
+    [[nodiscard]] std::uint32_t frame_bytes() const { return channels * (bits_per_sample / 8U); }
+};
+
+// An output that plays any number of voices at once and mixes them.
+class AudioDevice {
+public:
+    virtual ~AudioDevice() = default;
+
+    // Makes a voice that holds its own copy of the samples, ready to start; name is the sound's
+    // file name, for logs. Returns a non-zero handle, or 0 when there is no device or the format
+    // is refused; nothing is kept on 0.
+    virtual std::uint32_t open_voice(std::string_view name, const PcmFormat& format,
+                                     std::span<const std::uint8_t> samples) = 0;
+    // Starts the voice from its first sample, cutting off whatever it was still playing.
+    virtual bool restart(std::uint32_t voice) = 0;
+    // Silences the voice at once.
+    virtual bool stop(std::uint32_t voice) = 0;
+    // Stops the voice and releases everything it holds; the handle is dead afterwards.
+    virtual void close(std::uint32_t voice) = 0;
+};
+
+struct TermSize {
+    int cols = 80;
+    int rows = 25;
+};
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // Milliseconds on a monotonic 64-bit clock; never goes back.
+    virtual std::uint64_t now_ms() = 0;
+
+    // Blocks until terminal input is readable, a signal arrives or the clock reaches
+    // deadline_ms, whichever comes first. Returns at once when the deadline has passed.
+    virtual void wait_input(std::uint64_t deadline_ms) = 0;
+
+    // Takes whatever terminal input is waiting, without blocking; 0 when there is none.
+    virtual std::size_t read_input(std::span<char> buffer) = 0;
+
+    // Writes all of bytes to the terminal.
+    virtual void write_output(std::string_view bytes) = 0;
+
+    // The terminal's size in cells.
+    virtual TermSize terminal_size() = 0;
+
+    // True once after the terminal was resized or the game resumed from a stop, so that the
+    // screen must be drawn anew.
+    virtual bool take_redraw_request() = 0;
+
+    // Pushes (true) or pops (false) the kitty keyboard protocol; the platform pops it again on
+    // every way out of the program.
+    virtual void set_keyboard_protocol(bool pushed) = 0;
+
+    // Hands the terminal to its own line editing and echo and reads one line without the
+    // line end. Returns false at the end of input. Raw mode is back when it returns.
+    virtual bool read_line(std::string& line) = 0;
+
+    // Drops terminal input that is waiting, typed ahead of a line read.
+    virtual void discard_input() = 0;
+
+    // The player asked to quit with Ctrl+C while the terminal sends it as a key: ends the
+    // program as the interrupt signal would.
+    virtual void interrupt() = 0;
+
+    virtual AudioDevice& audio() = 0;
+};
+
+}  // namespace kal

@@ -1,0 +1,310 @@
+#include "platform/posix_platform.hpp"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+namespace kal {
+namespace {
+
+// Everything the signal handlers need lives in plain globals: they may only read these and
+// make async-signal-safe calls (write, tcsetattr, signal, raise).
+struct Session {
+    termios saved{};
+    bool saved_valid = false;
+    bool input_is_tty = false;
+    bool output_open = true;
+    bool input_open = true;
+    bool input_ended = false;
+    volatile sig_atomic_t active = 0;
+    volatile sig_atomic_t keyboard_pushed = 0;
+    volatile sig_atomic_t redraw_requested = 0;
+};
+
+Session session;
+
+constexpr int k_in = STDIN_FILENO;
+constexpr int k_out = STDOUT_FILENO;
+constexpr char k_enter_sequence[] = "\x1b[?1049h\x1b[H\x1b[2J";
+constexpr char k_push_keyboard[] = "\x1b[>11u";
+constexpr char k_pop_keyboard[] = "\x1b[<u";
+// Attributes reset, cursor shown, main screen back.
+constexpr char k_leave_sequence[] = "\x1b[0m\x1b[?25h\x1b[?1049l";
+constexpr int k_fatal_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+void write_all(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written < 0) {
+            if (errno == EINTR || errno == EAGAIN) {
+                continue;
+            }
+            return;
+        }
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+}
+
+template <std::size_t N>
+void write_literal(const char (&text)[N]) {
+    if (session.output_open) {
+        write_all(k_out, text, N - 1);
+    }
+}
+
+void enter_raw_mode() {
+    if (!session.saved_valid) {
+        return;
+    }
+    termios raw = session.saved;
+    // Signals stay on, so that Ctrl-C, Ctrl-Z and Ctrl-\ work as in any program.
+    raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | IEXTEN);
+    raw.c_iflag &= ~static_cast<tcflag_t>(IXON | ICRNL | BRKINT | INPCK | ISTRIP);
+    raw.c_cc[VMIN] = 0;
+    raw.c_cc[VTIME] = 0;
+    tcsetattr(k_in, TCSAFLUSH, &raw);
+}
+
+// Async-signal-safe: the order is keyboard protocol, attributes, cursor, screen, then termios.
+void restore_terminal() {
+    if (session.keyboard_pushed != 0) {
+        write_literal(k_pop_keyboard);
+    }
+    write_literal(k_leave_sequence);
+    if (session.saved_valid) {
+        tcsetattr(k_in, TCSAFLUSH, &session.saved);
+    }
+}
+
+void take_terminal() {
+    enter_raw_mode();
+    write_literal(k_enter_sequence);
+    if (session.keyboard_pushed != 0) {
+        write_literal(k_push_keyboard);
+    }
+}
+
+void on_fatal_signal(int signal_number) {
+    if (session.active != 0) {
+        restore_terminal();
+        session.active = 0;
+    }
+    std::signal(signal_number, SIG_DFL);
+    std::raise(signal_number);
+}
+
+void on_stop_signal(int /*signal_number*/) {
+    const int saved_errno = errno;
+    if (session.active != 0) {
+        restore_terminal();
+    }
+    std::signal(SIGTSTP, SIG_DFL);
+    sigset_t unblock;
+    sigemptyset(&unblock);
+    sigaddset(&unblock, SIGTSTP);
+    sigprocmask(SIG_UNBLOCK, &unblock, nullptr);
+    std::raise(SIGTSTP);
+    // Running again: take the terminal back and have the screen repainted.
+    std::signal(SIGTSTP, on_stop_signal);
+    if (session.active != 0) {
+        take_terminal();
+    }
+    session.redraw_requested = 1;
+    errno = saved_errno;
+}
+
+void on_redraw_signal(int /*signal_number*/) { session.redraw_requested = 1; }
+
+void install_handler(int signal_number, void (*handler)(int)) {
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    sigaction(signal_number, &action, nullptr);
+}
+
+bool descriptor_open(int fd) { return fcntl(fd, F_GETFD) != -1 || errno != EBADF; }
+
+void report_closed(const char* what) {
+    const char* message = std::strerror(EBADF);
+    std::fprintf(stderr, "%s: %s\n", what, message);
+}
+
+}  // namespace
+
+PosixPlatform::PosixPlatform(AudioDevice& audio) : audio_(audio) {}
+
+PosixPlatform::~PosixPlatform() { end_session(); }
+
+void PosixPlatform::begin_session() {
+    session.output_open = descriptor_open(k_out);
+    session.input_open = descriptor_open(k_in);
+    if (!session.output_open) {
+        report_closed("standard output");
+    }
+    if (!session.input_open) {
+        report_closed("standard input");
+        session.input_ended = true;
+    }
+    session.input_is_tty = session.input_open && isatty(k_in) != 0;
+    session.saved_valid = session.input_is_tty && tcgetattr(k_in, &session.saved) == 0;
+    for (const int signal_number : k_fatal_signals) {
+        install_handler(signal_number, on_fatal_signal);
+    }
+    install_handler(SIGTSTP, on_stop_signal);
+    install_handler(SIGCONT, on_redraw_signal);
+    install_handler(SIGWINCH, on_redraw_signal);
+    // A terminal that has gone away must not kill the game in the middle of a save.
+    std::signal(SIGPIPE, SIG_IGN);
+    session.active = 1;
+    take_terminal();
+    std::atexit(end_session);
+}
+
+void PosixPlatform::end_session() {
+    if (session.active == 0) {
+        return;
+    }
+    session.active = 0;
+    restore_terminal();
+    session.keyboard_pushed = 0;
+}
+
+std::uint64_t PosixPlatform::now_ms() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::uint64_t>(now.tv_sec) * 1000U +
+           static_cast<std::uint64_t>(now.tv_nsec) / 1000000U;
+}
+
+void PosixPlatform::wait_input(std::uint64_t deadline_ms) {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    const auto now_ns =
+        static_cast<std::int64_t>(now.tv_sec) * 1000000000 + static_cast<std::int64_t>(now.tv_nsec);
+    const auto deadline_ns = static_cast<std::int64_t>(deadline_ms) * 1000000;
+    if (deadline_ns <= now_ns) {
+        return;
+    }
+    const std::int64_t left_ns = deadline_ns - now_ns;
+    const timespec timeout{static_cast<time_t>(left_ns / 1000000000),
+                           static_cast<long>(left_ns % 1000000000)};
+    pollfd input{k_in, POLLIN, 0};
+    const bool watch_input = !session.input_ended;
+    ppoll(&input, watch_input ? 1 : 0, &timeout, nullptr);
+    if (watch_input && (input.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0 &&
+        (input.revents & POLLIN) == 0) {
+        session.input_ended = true;
+    }
+}
+
+std::size_t PosixPlatform::read_input(std::span<char> buffer) {
+    if (session.input_ended) {
+        return 0;
+    }
+    if (!session.input_is_tty) {
+        // A pipe or file has no non-blocking mode of its own: ask first.
+        pollfd input{k_in, POLLIN, 0};
+        if (poll(&input, 1, 0) <= 0 || (input.revents & POLLIN) == 0) {
+            return 0;
+        }
+    }
+    const ssize_t count = ::read(k_in, buffer.data(), buffer.size());
+    if (count > 0) {
+        return static_cast<std::size_t>(count);
+    }
+    if (!session.input_is_tty && count == 0) {
+        session.input_ended = true;
+    }
+    return 0;
+}
+
+void PosixPlatform::write_output(std::string_view bytes) {
+    if (session.output_open) {
+        write_all(k_out, bytes.data(), bytes.size());
+    }
+}
+
+TermSize PosixPlatform::terminal_size() {
+    winsize size{};
+    if (ioctl(k_out, TIOCGWINSZ, &size) != 0 || size.ws_col == 0 || size.ws_row == 0) {
+        return {};
+    }
+    return {size.ws_col, size.ws_row};
+}
+
+bool PosixPlatform::take_redraw_request() {
+    if (session.redraw_requested == 0) {
+        return false;
+    }
+    session.redraw_requested = 0;
+    return true;
+}
+
+void PosixPlatform::set_keyboard_protocol(bool pushed) {
+    if (pushed == (session.keyboard_pushed != 0)) {
+        return;
+    }
+    if (pushed) {
+        write_literal(k_push_keyboard);
+    } else {
+        write_literal(k_pop_keyboard);
+    }
+    session.keyboard_pushed = pushed ? 1 : 0;
+}
+
+bool PosixPlatform::read_line(std::string& line) {
+    line.clear();
+    if (session.input_ended) {
+        return false;
+    }
+    const bool pushed = session.keyboard_pushed != 0;
+    set_keyboard_protocol(false);
+    if (session.saved_valid) {
+        // The terminal's own line editing and echo, as the shell had them.
+        termios cooked = session.saved;
+        cooked.c_lflag |= static_cast<tcflag_t>(ICANON | ECHO);
+        tcsetattr(k_in, TCSANOW, &cooked);
+    }
+    bool ended = false;
+    for (;;) {
+        char byte = 0;
+        const ssize_t count = ::read(k_in, &byte, 1);
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count <= 0) {
+            ended = true;
+            break;
+        }
+        if (byte == '\n') {
+            break;
+        }
+        line += byte;
+    }
+    if (ended) {
+        session.input_ended = true;
+    }
+    enter_raw_mode();
+    set_keyboard_protocol(pushed);
+    return !ended || !line.empty();
+}
+
+void PosixPlatform::discard_input() {
+    if (session.input_is_tty) {
+        tcflush(k_in, TCIFLUSH);
+    }
+}
+
+void PosixPlatform::interrupt() { std::raise(SIGINT); }
+
+}  // namespace kal

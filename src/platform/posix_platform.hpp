@@ -1,0 +1,40 @@
+#pragma once
+
+// The real terminal: raw mode and the alternate screen for the whole run, and the terminal put
+// back exactly as it was found on every way out (normal exit, interrupt, termination, hang-up,
+// quit, a fatal error); Ctrl-Z suspends with the terminal restored and resumes with a repaint.
+
+#include "platform/platform.hpp"
+
+namespace kal {
+
+class PosixPlatform final : public Platform {
+public:
+    explicit PosixPlatform(AudioDevice& audio);
+    ~PosixPlatform() override;
+    PosixPlatform(const PosixPlatform&) = delete;
+    PosixPlatform& operator=(const PosixPlatform&) = delete;
+
+    // Reports a closed standard input or output once, then takes the terminal: raw mode, the
+    // alternate screen, and the signal handlers that give it back.
+    void begin_session();
+    // Gives the terminal back as it was found. Safe to call more than once.
+    static void end_session();
+
+    std::uint64_t now_ms() override;
+    void wait_input(std::uint64_t deadline_ms) override;
+    std::size_t read_input(std::span<char> buffer) override;
+    void write_output(std::string_view bytes) override;
+    TermSize terminal_size() override;
+    bool take_redraw_request() override;
+    void set_keyboard_protocol(bool pushed) override;
+    bool read_line(std::string& line) override;
+    void discard_input() override;
+    void interrupt() override;
+    AudioDevice& audio() override { return audio_; }
+
+private:
+    AudioDevice& audio_;
+};
+
+}  // namespace kal

@@ -1,0 +1,80 @@
+#include "shell/music.hpp"
+
+#include <array>
+
+#include "shell/draw.hpp"
+
+namespace kal {
+
+SoundId current_music = 0;
+std::uint64_t music_started_at = 0;
+
+namespace {
+
+struct MusicTrack {
+    const char* file;
+    std::uint64_t loop_ms;
+};
+
+constexpr std::array<MusicTrack, 9> music_tracks{{
+    {"title.wav", 8726},
+    {"result.wav", 24000},
+    {"kuria.wav", 24000},
+    {"stage1.wav", 5817},
+    {"stage2.wav", 5812},
+    {"stage3.wav", 8000},
+    {"stage4.wav", 5647},
+    {"stage5.wav", 5818},
+    {"stage6.wav", 5818},
+}};
+
+const MusicTrack* find_track(int track) {
+    if (track < 1 || track > static_cast<int>(music_tracks.size())) {
+        return nullptr;
+    }
+    return &music_tracks[static_cast<std::size_t>(track - 1)];
+}
+
+}  // namespace
+
+void play_music(int track) {
+    const MusicTrack* entry = find_track(track);
+    if (current_music == 0 && entry != nullptr) {
+        current_music = console.load_sound(entry->file);
+        console.play_sound(current_music);
+        music_started_at = console.now();
+    }
+    const std::uint64_t now = console.now();
+    // The loop length comes from the track number passed in, not from the loaded track.
+    if (entry != nullptr && music_started_at + entry->loop_ms < now) {
+        console.locate(40, 14);
+        console.play_sound(current_music);
+        music_started_at = console.now();
+    }
+}
+
+void stop_music() {
+    console.stop_sound(current_music);
+    console.free_sound(current_music);
+    current_music = 0;
+}
+
+void wait_space(int track) {
+    const SoundId decide = console.load_sound("kettei.wav");
+    for (;;) {
+        play_music(track);
+        if (console.inkey(k_key_space) != 0) {
+            break;
+        }
+        pause_between_polls();
+    }
+    console.play_sound(decide);
+    console.free_sound_when_done(decide);
+}
+
+void reset_music() {
+    current_music = 0;
+    music_started_at = 0;
+}
+
+}  // namespace kal

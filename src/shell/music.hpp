@@ -1,0 +1,34 @@
+#pragma once
+
+// Background music that loops by polling: every waiting loop of every screen calls play_music,
+// which starts the track when none is loaded and starts it again from its beginning each time
+// its loop length has passed.
+
+#include <cstdint>
+
+#include "console/console.hpp"
+
+namespace kal {
+
+inline constexpr int k_track_title = 1;
+inline constexpr int k_track_result = 2;
+
+// The voice of the loaded track; 0 when none is loaded.
+extern SoundId current_music;
+// Clock reading at which the loaded track was last started.
+extern std::uint64_t music_started_at;
+
+// Loads and starts the track when none is loaded; restarts the loaded track once the loop
+// length of the track number passed in has passed. To switch tracks, stop current_music, set
+// it to 0, then call play_music with the new track.
+void play_music(int track);
+
+// Stops the loaded track and releases it, so that the next play_music starts a new one.
+void stop_music();
+
+// Waits for SPACE with the music running, then plays the decide sound.
+void wait_space(int track);
+
+void reset_music();
+
+}  // namespace kal

@@ -1,0 +1,49 @@
+#include "shell/program.hpp"
+
+#include <array>
+#include <cstdlib>
+#include <ctime>
+
+#include "console/console.hpp"
+#include "shell/music.hpp"
+#include "shell/screen_flow.hpp"
+#include "shell/title_screen.hpp"
+
+namespace kal {
+namespace {
+
+using ScreenFunction = Screen (*)();
+
+// Screens that are not part of the game yet lead back to the title screen.
+Screen back_to_title() { return Screen::title; }
+
+constexpr std::array<ScreenFunction, 6> screen_functions{{
+    title_screen,   // Screen::title
+    back_to_title,  // Screen::normal_mode
+    back_to_title,  // Screen::tutorial
+    back_to_title,  // Screen::ranking_board
+    back_to_title,  // Screen::credits
+    back_to_title,  // Screen::result
+}};
+
+}  // namespace
+
+void run_screens(Screen first) {
+    Screen next = first;
+    while (next != Screen::quit) {
+        next = screen_functions[static_cast<std::size_t>(next)]();
+    }
+}
+
+void run_program() {
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    console.bgcolor(15);
+    console.color(0, 16);
+    console.set_cursor(false, 0);
+    console.cls(16, 16);
+    run_screens(Screen::title);
+}
+
+void reset_game_state() { reset_music(); }
+
+}  // namespace kal

@@ -1,0 +1,36 @@
+#pragma once
+
+// The drawing routines and glyph tables the screens share: the level colours, the 3-row digit
+// font of every large number, the 5-row letter font of the grades, the TIME readout and the
+// blanking of the panel. They run inside the timing loops: a handful of prints each, and no
+// allocation.
+
+namespace kal {
+
+// The shared drawing position: draw_digit draws on rows draw_y - 1 to draw_y + 1.
+extern int draw_x;
+extern int draw_y;
+
+// Colour pairs by level 1..6; any other level leaves the colours unchanged.
+void level_fg_color(int level);
+void level_bg_color(int level);
+
+// A digit glyph (0..9) with its left edge at column x, rows draw_y - 1 .. draw_y + 1, in the
+// current colours.
+void draw_digit(int digit, int x);
+// The same with an explicit centre row y.
+void draw_digit_at(int digit, int x, int y);
+// A grade letter (0..7: A..G, then S) in its own colours, rows y - 2 .. y + 2 from column x;
+// leaves the colours at 9/15.
+void draw_letter(int index, int x, int y);
+// "TIME" at (54, 22), the digit glyph at column x of rows 23-25 and the point at (66, 25).
+void draw_time_digit(int digit, int x);
+// The TIME readout for a number of seconds, truncated at every step as the game has always
+// shown it.
+void draw_time(float seconds);
+// Blanks rows 5 to 9, columns 1 to 79, in the current colours.
+void clear_panel();
+
+void reset_screen_kit();
+
+}  // namespace kal

@@ -1,0 +1,32 @@
+#pragma once
+
+// A test that runs the game on the simulated platform: the console is bound to a fresh
+// simulated terminal (kitty keyboard protocol, ambiguous characters narrow), every global of the
+// game starts as at program start, and the working directory is a fresh temporary one.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "console/console.hpp"
+#include "sim_platform.hpp"
+
+namespace kal::test {
+
+class GameTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Holds the key from at_ms for hold_ms, with press and release events.
+    void tap(int key, std::uint64_t at_ms, std::uint64_t hold_ms = 60) { sim.tap(key, at_ms, hold_ms); }
+    [[nodiscard]] std::uint64_t now() const { return const_cast<SimPlatform&>(sim).now_ms(); }
+
+    SimPlatform sim;
+    std::filesystem::path work_dir;
+
+private:
+    std::filesystem::path old_dir_;
+};
+
+}  // namespace kal::test

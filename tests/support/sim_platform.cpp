@@ -1,0 +1,259 @@
+#include "sim_platform.hpp"
+
+#include <vterm.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "console/text.hpp"
+
+namespace kal::test {
+namespace {
+
+// The same table both ways: palette blue 1 is ANSI 4 and ANSI 4 is palette blue 1.
+constexpr int ansi_to_palette[8] = {0, 4, 2, 6, 1, 5, 3, 7};
+constexpr std::uint64_t k_repeat_delay_ms = 500;
+constexpr std::uint64_t k_repeat_interval_ms = 33;
+
+int palette_of(const VTermColor& colour, bool foreground) {
+    if (foreground ? VTERM_COLOR_IS_DEFAULT_FG(&colour) : VTERM_COLOR_IS_DEFAULT_BG(&colour)) {
+        return -1;
+    }
+    if (!VTERM_COLOR_IS_INDEXED(&colour)) {
+        return -1;
+    }
+    const int index = colour.indexed.idx;
+    return (index & 8) | ansi_to_palette[index & 7];
+}
+
+std::string legacy_bytes(int key) {
+    switch (key) {
+        case 32:
+            return " ";
+        case 37:
+            return "\x1b[D";
+        default:
+            return "\x1b[C";
+    }
+}
+
+std::string kitty_bytes(int key, int event_type) {
+    if (key == 32) {
+        return event_type == 1 ? "\x1b[32u" : "\x1b[32;1:" + std::to_string(event_type) + "u";
+    }
+    const char final_byte = key == 37 ? 'D' : 'C';
+    if (event_type == 1) {
+        return std::string("\x1b[") + final_byte;
+    }
+    return "\x1b[1;1:" + std::to_string(event_type) + final_byte;
+}
+
+}  // namespace
+
+std::uint32_t SimAudio::open_voice(std::string_view name, const PcmFormat& /*format*/,
+                                   std::span<const std::uint8_t> /*samples*/) {
+    if (absent) {
+        return 0;
+    }
+    // Like OpenAL, the lowest free name is handed out again.
+    std::uint32_t voice = 1;
+    while (live.contains(voice)) {
+        ++voice;
+    }
+    live[voice] = std::string(name);
+    record(AudioEvent::Kind::open, voice);
+    return voice;
+}
+
+bool SimAudio::restart(std::uint32_t voice) {
+    if (!live.contains(voice)) {
+        return false;
+    }
+    record(AudioEvent::Kind::start, voice);
+    return true;
+}
+
+bool SimAudio::stop(std::uint32_t voice) {
+    if (!live.contains(voice)) {
+        return false;
+    }
+    record(AudioEvent::Kind::stop, voice);
+    return true;
+}
+
+void SimAudio::close(std::uint32_t voice) {
+    if (live.contains(voice)) {
+        record(AudioEvent::Kind::close, voice);
+        live.erase(voice);
+    }
+}
+
+void SimAudio::record(AudioEvent::Kind kind, std::uint32_t voice) {
+    log.push_back({kind, live[voice], voice, clock_});
+}
+
+std::vector<std::uint64_t> SimAudio::starts_of(std::string_view name) const {
+    std::vector<std::uint64_t> times;
+    for (const AudioEvent& event : log) {
+        if (event.kind == AudioEvent::Kind::start && event.name == name) {
+            times.push_back(event.time_ms);
+        }
+    }
+    return times;
+}
+
+std::size_t SimAudio::count(AudioEvent::Kind kind, std::string_view name) const {
+    return static_cast<std::size_t>(std::count_if(log.begin(), log.end(), [&](const AudioEvent& e) {
+        return e.kind == kind && e.name == name;
+    }));
+}
+
+SimPlatform::SimPlatform()
+    : vt_(vterm_new(25, 80)), screen_(vterm_obtain_screen(vt_)), audio_(now_) {
+    vterm_set_utf8(vt_, 1);
+    vterm_screen_enable_altscreen(screen_, 1);
+    vterm_screen_reset(screen_, 1);
+}
+
+SimPlatform::~SimPlatform() { vterm_free(vt_); }
+
+void SimPlatform::wait_input(std::uint64_t deadline_ms) {
+    if (!input_.empty() && input_.begin()->first <= now_) {
+        return;
+    }
+    std::uint64_t until = deadline_ms;
+    if (!input_.empty()) {
+        until = std::min(until, input_.begin()->first);
+    }
+    now_ = std::max(now_, until);
+    if (now_ > limit_) {
+        std::fprintf(stderr, "simulated game still running after %llu ms: hung\n",
+                     static_cast<unsigned long long>(limit_));
+        std::abort();
+    }
+}
+
+std::size_t SimPlatform::read_input(std::span<char> buffer) {
+    std::size_t count = 0;
+    while (!input_.empty() && input_.begin()->first <= now_) {
+        std::string& bytes = input_.begin()->second;
+        const std::size_t take = std::min(bytes.size(), buffer.size() - count);
+        std::copy_n(bytes.begin(), take, buffer.begin() + static_cast<std::ptrdiff_t>(count));
+        count += take;
+        bytes.erase(0, take);
+        if (!bytes.empty()) {
+            break;
+        }
+        input_.erase(input_.begin());
+    }
+    return count;
+}
+
+void SimPlatform::write_output(std::string_view bytes) {
+    ++writes;
+    written += bytes;
+    vterm_input_write(vt_, bytes.data(), bytes.size());
+}
+
+bool SimPlatform::take_redraw_request() {
+    const bool redraw = redraw_;
+    redraw_ = false;
+    return redraw;
+}
+
+bool SimPlatform::read_line(std::string& line) {
+    if (lines_.empty()) {
+        return false;
+    }
+    line = lines_.front();
+    lines_.pop_front();
+    return true;
+}
+
+void SimPlatform::discard_input() {
+    while (!input_.empty() && input_.begin()->first <= now_) {
+        input_.erase(input_.begin());
+    }
+}
+
+void SimPlatform::press(int key, std::uint64_t at_ms) {
+    send(kitty_ ? kitty_bytes(key, 1) : legacy_bytes(key), at_ms);
+    held_since_[key] = at_ms;
+}
+
+void SimPlatform::release(int key, std::uint64_t at_ms) {
+    if (kitty_) {
+        send(kitty_bytes(key, 3), at_ms);
+    } else if (held_since_.contains(key)) {
+        auto_repeat(key, held_since_[key], at_ms);
+    }
+    held_since_.erase(key);
+}
+
+void SimPlatform::auto_repeat(int key, std::uint64_t from_ms, std::uint64_t until_ms) {
+    for (std::uint64_t t = from_ms + k_repeat_delay_ms; t < until_ms; t += k_repeat_interval_ms) {
+        send(legacy_bytes(key), t);
+    }
+}
+
+void SimPlatform::tap(int key, std::uint64_t at_ms, std::uint64_t hold_ms) {
+    press(key, at_ms);
+    release(key, at_ms + hold_ms);
+}
+
+void SimPlatform::send(std::string bytes, std::uint64_t at_ms) {
+    input_.emplace(at_ms, std::move(bytes));
+}
+
+void SimPlatform::resize(int cols, int rows) {
+    size_ = {cols, rows};
+    redraw_ = true;
+}
+
+TermCell SimPlatform::cell(int x, int y) const {
+    VTermScreenCell raw{};
+    vterm_screen_get_cell(screen_, VTermPos{y - 1, x - 1}, &raw);
+    TermCell cell;
+    for (const std::uint32_t ch : raw.chars) {
+        if (ch == 0) {
+            break;
+        }
+        append_utf8(cell.text, ch);
+    }
+    cell.fg = palette_of(raw.fg, true);
+    cell.bg = palette_of(raw.bg, false);
+    cell.width = raw.width;
+    return cell;
+}
+
+std::string SimPlatform::text(int x, int y, int columns) const {
+    std::string out;
+    int column = x;
+    while (column < x + columns && column <= 80) {
+        const TermCell here = cell(column, y);
+        if (here.text.empty()) {
+            // The right half of a wide character, or a cell never written: a blank.
+            out += here.width == 0 ? "" : " ";
+            ++column;
+            continue;
+        }
+        std::size_t pos = 0;
+        const char32_t ch = next_code_point(here.text, pos);
+        out += here.text;
+        // A wide character in code page 932 that the terminal drew narrow has a companion cell.
+        column += (cp932_width(ch) == 2 && is_ambiguous_width(ch) && here.width == 1) ? 2 : here.width;
+    }
+    return out;
+}
+
+bool SimPlatform::shows(std::string_view needle) const {
+    for (int y = 1; y <= 25; ++y) {
+        if (row(y).find(needle) != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace kal::test

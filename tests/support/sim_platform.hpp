@@ -1,0 +1,124 @@
+#pragma once
+
+// A simulated world for the game: time moves only when the game waits, keys are pressed and
+// released at chosen simulated milliseconds, everything written goes into a real terminal
+// emulator (libvterm) that the test reads back cell by cell, and the audio device keeps a log.
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/platform.hpp"
+
+struct VTerm;
+struct VTermScreen;
+
+namespace kal::test {
+
+struct AudioEvent {
+    enum class Kind { open, start, stop, close };
+    Kind kind;
+    std::string name;
+    std::uint32_t voice;
+    std::uint64_t time_ms;
+};
+
+class SimAudio final : public AudioDevice {
+public:
+    explicit SimAudio(const std::uint64_t& clock) : clock_(clock) {}
+
+    std::uint32_t open_voice(std::string_view name, const PcmFormat& format,
+                             std::span<const std::uint8_t> samples) override;
+    bool restart(std::uint32_t voice) override;
+    bool stop(std::uint32_t voice) override;
+    void close(std::uint32_t voice) override;
+
+    // The device refuses every voice, like a machine without a sound card.
+    bool absent = false;
+    std::vector<AudioEvent> log;
+    std::map<std::uint32_t, std::string> live;  // open voices and their names
+
+    // Times at which the sound of this name was started.
+    [[nodiscard]] std::vector<std::uint64_t> starts_of(std::string_view name) const;
+    [[nodiscard]] std::size_t count(AudioEvent::Kind kind, std::string_view name) const;
+
+private:
+    void record(AudioEvent::Kind kind, std::uint32_t voice);
+    const std::uint64_t& clock_;
+};
+
+struct TermCell {
+    std::string text;  // UTF-8 of the character, empty for the right half of a wide one
+    int fg = -1;       // palette number 0-15, -1 for the terminal's default
+    int bg = -1;
+    int width = 1;
+};
+
+class SimPlatform final : public Platform {
+public:
+    SimPlatform();
+    ~SimPlatform() override;
+    SimPlatform(const SimPlatform&) = delete;
+    SimPlatform& operator=(const SimPlatform&) = delete;
+
+    // --- the game's side ---
+    std::uint64_t now_ms() override { return now_; }
+    void wait_input(std::uint64_t deadline_ms) override;
+    std::size_t read_input(std::span<char> buffer) override;
+    void write_output(std::string_view bytes) override;
+    TermSize terminal_size() override { return size_; }
+    bool take_redraw_request() override;
+    void set_keyboard_protocol(bool pushed) override { keyboard_pushed = pushed; }
+    bool read_line(std::string& line) override;
+    void discard_input() override;
+    void interrupt() override { interrupted = true; }
+    AudioDevice& audio() override { return audio_; }
+
+    // --- the test's side ---
+    // Keys arrive as the terminal would send them: with the kitty keyboard protocol as press and
+    // release events, otherwise as one character per press and per auto-repeat.
+    void press(int key, std::uint64_t at_ms);
+    void release(int key, std::uint64_t at_ms);
+    void tap(int key, std::uint64_t at_ms, std::uint64_t hold_ms = 60);
+    void send(std::string bytes, std::uint64_t at_ms);
+    void add_line(std::string line) { lines_.push_back(std::move(line)); }
+    void resize(int cols, int rows);
+    void set_kitty(bool kitty) { kitty_ = kitty; }
+    // Simulated time after which the run is cut short as hung.
+    void set_time_limit(std::uint64_t ms) { limit_ = ms; }
+    void advance(std::uint64_t ms) { now_ += ms; }
+
+    // The screen as the terminal shows it; columns and rows are 1-based.
+    [[nodiscard]] TermCell cell(int x, int y) const;
+    // The text of the given code page 932 columns from (x, y), as a player reads it: a
+    // character that the terminal drew as two narrow cells counts once.
+    [[nodiscard]] std::string text(int x, int y, int columns) const;
+    [[nodiscard]] std::string row(int y) const { return text(1, y, 80); }
+    // Whether the text appears anywhere on the screen.
+    [[nodiscard]] bool shows(std::string_view needle) const;
+
+    std::string written;  // every byte the game wrote
+    int writes = 0;       // write calls
+    bool keyboard_pushed = false;
+    bool interrupted = false;
+    SimAudio& sim_audio() { return audio_; }
+
+private:
+    void auto_repeat(int key, std::uint64_t from_ms, std::uint64_t until_ms);
+
+    std::uint64_t now_ = 1000;
+    std::uint64_t limit_ = 4ULL * 60 * 60 * 1000;
+    TermSize size_{};
+    bool redraw_ = false;
+    bool kitty_ = true;
+    std::multimap<std::uint64_t, std::string> input_;
+    std::map<int, std::uint64_t> held_since_;
+    std::deque<std::string> lines_;
+    VTerm* vt_;
+    VTermScreen* screen_;
+    SimAudio audio_;
+};
+
+}  // namespace kal::test
