@@ -5,7 +5,47 @@
 // blanking of the panel. They run inside the timing loops: a handful of prints each, and no
 // allocation.
 
+#include <array>
+#include <string_view>
+
 namespace kal {
+
+// A digit glyph: three rows of three full-width characters, 6 columns by 3 rows.
+using DigitGlyph = std::array<std::string_view, 3>;
+
+// The digits 0 to 9 in heavy box-drawing characters ("　" is the full-width space).
+inline constexpr std::array<DigitGlyph, 10> DigitFont{{
+    {"┏━┓", "┃　┃", "┗━┛"},
+    {"　┫　", "　┃　", "　┻　"},
+    {"┏━┓", "┏━┛", "┗━┛"},
+    {"　━┓", "　━┫", "　━┛"},
+    {"┃　┃", "┗━┫", "　　┃"},
+    {"┏━━", "┗━┓", "━━┛"},
+    {"┏━━", "┣━┓", "┗━┛"},
+    {"┏━┓", "　　┃", "　　┃"},
+    {"┏━┓", "┣━┫", "┗━┛"},
+    {"┏━┓", "┗━┫", "━━┛"},
+}};
+
+// A grade letter: five rows of five cells, each "■" or two spaces, so that a glyph always
+// covers its whole 10 x 5 block; drawn in its own colours.
+struct LetterGlyph {
+    int fg;
+    int bg;
+    std::array<std::string_view, 5> rows;
+};
+
+// A to G, then S.
+inline constexpr std::array<LetterGlyph, 8> LetterFont{{
+    {12, 15, {"  ■■■  ", "■      ■", "■      ■", "■■■■■", "■      ■"}},
+    {9, 15, {"■■■■  ", "■      ■", "■  ■■  ", "■      ■", "■■■■  "}},
+    {2, 15, {"  ■■■  ", "■      ■", "■        ", "■      ■", "  ■■■  "}},
+    {3, 15, {"■■■■  ", "■      ■", "■      ■", "■      ■", "■■■■  "}},
+    {1, 15, {"■■■■■", "■        ", "■■■■■", "■        ", "■■■■■"}},
+    {8, 15, {"■■■■■", "■        ", "■■■■  ", "■        ", "■        "}},
+    {0, 15, {"  ■■■■", "■        ", "■    ■■", "■      ■", "  ■■■■"}},
+    {6, 15, {"  ■■■■", "■        ", "  ■■■  ", "        ■", "■■■■  "}},
+}};
 
 // The shared drawing position: draw_digit draws on rows draw_y - 1 to draw_y + 1.
 extern int draw_x;
@@ -16,21 +56,23 @@ void level_fg_color(int level);
 void level_bg_color(int level);
 
 // A digit glyph (0..9) with its left edge at column x, rows draw_y - 1 .. draw_y + 1, in the
-// current colours.
+// current colours. Any other value draws nothing.
 void draw_digit(int digit, int x);
 // The same with an explicit centre row y.
 void draw_digit_at(int digit, int x, int y);
 // A grade letter (0..7: A..G, then S) in its own colours, rows y - 2 .. y + 2 from column x;
-// leaves the colours at 9/15.
+// leaves the colours at 9/15. Any other index draws nothing.
 void draw_letter(int index, int x, int y);
 // "TIME" at (54, 22), the digit glyph at column x of rows 23-25 and the point at (66, 25).
 void draw_time_digit(int digit, int x);
 // The TIME readout for a number of seconds, truncated at every step as the game has always
-// shown it.
+// shown it: black, red below 10 seconds. Below 0 it reads 00.00; from 100 seconds on it holds
+// at 99.99, since the readout has room for two whole digits only (columns 54 to 79).
 void draw_time(float seconds);
 // Blanks rows 5 to 9, columns 1 to 79, in the current colours.
 void clear_panel();
 
+// The drawing position as at program start.
 void reset_screen_kit();
 
 }  // namespace kal
