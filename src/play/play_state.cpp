@@ -4,6 +4,8 @@ namespace kal {
 
 PlayState play;
 
-void reset_play_state() { play = PlayState{}; }
+void reset_play_state() {
+    play = PlayState{};
+}
 
 }  // namespace kal

@@ -11,10 +11,10 @@ namespace kal {
 using DigitRow = std::array<int, 10>;
 
 struct PlayState {
-    int level = 1;          // 1..6
-    int question_no = 0;    // 1..40; 0 before the first, 41 in the step after the last
-    int stage = 0;          // the level whose banner has been shown and whose music plays
-    int score = 0;          // points from correct answers
+    int level = 1;        // 1..6
+    int question_no = 0;  // 1..40; 0 before the first, 41 in the step after the last
+    int stage = 0;        // the level whose banner has been shown and whose music plays
+    int score = 0;        // points from correct answers
     std::array<int, 7> correct_by_level{};  // indexed by level 1..6
     float time_left = 20.0F;                // seconds, before the running answer time is taken off
     std::uint64_t clock_base = 0;           // clock reading at the first answer phase of a game

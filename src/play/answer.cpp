@@ -1,0 +1,281 @@
+#include "play/answer.hpp"
+
+#include <array>
+
+#include "console/console.hpp"
+#include "play/pacing.hpp"
+#include "play/play_state.hpp"
+#include "play/question_table.hpp"
+#include "shell/draw.hpp"
+#include "shell/music.hpp"
+#include "shell/screen_kit.hpp"
+
+namespace kal {
+namespace {
+
+constexpr int k_glyph_width = 6;
+constexpr int k_lower_mark_row = 19;
+constexpr int k_upper_mark_row = 15;
+constexpr int k_verdict_row = 22;
+constexpr int k_pass_ms = 10;
+constexpr int k_beat_ms = 125;
+constexpr float k_penalty_seconds = 3.0F;
+constexpr int k_time_over_phases = 15;
+constexpr int k_time_over_phase_ms = 500;
+
+struct BonusBand {
+    double below_seconds;  // compared with the reaction time as a float
+    TimeBonus bonus;
+};
+
+// 1.2 and 2.3 are compared in double: 1200 ms as a float lies just above 1.2 and is Great,
+// 2300 ms just below 2.3 and is Great too.
+constexpr std::array<BonusBand, 4> bonus_bands{{
+    {0.5, {"Excellent! +7sec", 61, 13, 7}},
+    {1.2, {"Marvelous +3sec", 62, 10, 3}},
+    {2.3, {"Great +2sec", 61, 6, 2}},
+    {4.0, {"Good +1sec", 64, 9, 1}},
+}};
+
+double ms_to_seconds(std::uint64_t ms) {
+    return static_cast<double>(ms) / 1000.0;
+}
+
+std::size_t at(int index) {
+    return static_cast<std::size_t>(index);
+}
+
+// The clock of the answer phase: the latest reading and the time left at that reading.
+struct AnswerClock {
+    std::uint64_t now = 0;
+    float left = 0.0F;
+
+    // Reads the clock and shows what is left.
+    void read() {
+        now = console.now();
+        left = static_cast<float>(static_cast<double>(play.time_left) -
+                                  ms_to_seconds(now - play.clock_base));
+        draw_time(left);
+        console.color(1, 7);
+    }
+};
+
+// The clock runs only while the player can answer: the first answer phase of a game starts
+// it, every later one gives back the time since the last confirmation.
+void restart_clock() {
+    const std::uint64_t reading = console.now();
+    if (play.question_no == 1) {
+        play.clock_base = reading;
+    } else {
+        play.time_left = static_cast<float>(static_cast<double>(play.time_left) +
+                                            ms_to_seconds(reading - play.last_decision));
+    }
+}
+
+void draw_marks(int column, std::string_view lower, std::string_view upper) {
+    print_at(column, k_lower_mark_row, lower);
+    print_at(column, k_upper_mark_row, upper);
+}
+
+struct Cursor {
+    int first_column;
+    int digits;
+    int column;
+    int index;
+};
+
+// Moves the cursor one place when the key is down and the cursor is not at that end; the key
+// must come up before it moves again, and the clock runs on meanwhile. False when the clock
+// ran out while the key was held.
+bool move_cursor(int key, int direction, Cursor& cursor, AnswerClock& clock, SoundId click) {
+    const int last_column = cursor.first_column + k_glyph_width * cursor.digits;
+    const bool at_end =
+        direction > 0 ? cursor.column >= last_column : cursor.column <= cursor.first_column;
+    if (console.inkey(key) == 0 || at_end) {
+        return true;
+    }
+    music_tick();
+    console.play_sound(click);
+    draw_marks(cursor.column, "　", "　");
+    cursor.column += direction * k_glyph_width;
+    draw_marks(cursor.column, "△", "▽");
+    while (console.inkey(key) != 0) {
+        music_tick();
+        if (clock.left <= 0.0F) {
+            return false;
+        }
+        clock.read();
+        pause_between_polls();
+    }
+    cursor.index += direction;
+    return true;
+}
+
+Answer confirm(const Cursor& cursor, const AnswerClock& clock, std::uint64_t answer_start,
+               SoundId decide) {
+    music_tick();
+    console.play_sound(decide);
+    console.color(0, 7);
+    draw_marks(cursor.column, "▲", "▼");
+    console.color(1, 7);
+    play.whole_seconds_left = static_cast<int>(clock.left);
+    play.last_decision = console.now();
+    return {cursor.index, clock.left, clock.now - answer_start};
+}
+
+std::optional<Answer> run_answer_loop(int digits, SoundId decide, SoundId click) {
+    const int first_column = 39 - 3 * digits;
+    Cursor cursor{first_column, digits, first_column, 0};
+    draw_y = k_lower_mark_row;
+    console.color(1, 7);
+    draw_marks(cursor.column, "△", "▽");
+    const std::uint64_t answer_start = console.now();
+    AnswerClock clock;
+    for (;;) {
+        music_tick();
+        clock.read();
+        if (clock.left <= 0.0F) {
+            return std::nullopt;
+        }
+        // Right, Left and SPACE in this order: SPACE with an arrow confirms at the new place.
+        if (!move_cursor(k_key_right, +1, cursor, clock, click) ||
+            !move_cursor(k_key_left, -1, cursor, clock, click)) {
+            return std::nullopt;
+        }
+        if (console.inkey(k_key_space) != 0) {
+            return confirm(cursor, clock, answer_start, decide);
+        }
+        wait_ms(k_pass_ms);
+    }
+}
+
+// The row again where it scrolled, centred; a wrongly chosen digit is one of the row and shows
+// in red.
+void show_row_again(int chosen, int missing, int digits, SoundId miss) {
+    draw_y = 7;
+    console.color(9, 15);
+    const int left = 40 - 3 * digits;
+    for (int i = 0; i < digits; ++i) {
+        const int digit = play.row_copy[at(i)];
+        if (chosen != missing && chosen == digit) {
+            console.play_sound(miss);
+            console.color(12, k_keep);
+        }
+        draw_digit(digit, left + k_glyph_width * i);
+        console.color(9, k_keep);
+    }
+}
+
+void judge_correct(const Answer& answer, SoundId right) {
+    print_at(38, k_verdict_row, 9, 15, "正解");
+    console.play_sound(right);
+    play.score += points_by_level[at(play.level)];
+    ++play.correct_by_level[at(play.level)];
+    music_tick();
+    if (const TimeBonus* bonus = bonus_for(answer.reaction_ms)) {
+        print_at(bonus->x, k_verdict_row, bonus->fg, 15, bonus->text);
+        play.time_left += static_cast<float>(bonus->seconds);
+        draw_time(answer.seconds_left + static_cast<float>(bonus->seconds));
+    }
+    paced_pause(16, k_beat_ms);
+    console.color(15, 15);
+    blank(60, k_verdict_row, 19);
+}
+
+// Three seconds off; false when that leaves nothing on the clock.
+bool judge_wrong(const Answer& answer, SoundId wrong) {
+    music_tick();
+    print_at(37, k_verdict_row, 12, 15, "間違い");
+    console.play_sound(wrong);
+    print_at(60, k_verdict_row, 12, 15, "Penalty! Time -3sec");
+    play.whole_seconds_left -= static_cast<int>(k_penalty_seconds);
+    play.time_left -= k_penalty_seconds;
+    float left = answer.seconds_left - k_penalty_seconds;
+    draw_time(left);
+    if (left <= 0.0F) {
+        draw_time(0.0F);
+        left = 0.0F;
+    }
+    paced_pause(16, k_beat_ms);
+    blank(60, k_verdict_row, 19);
+    return left > 0.0F;
+}
+
+void tidy_after_judging() {
+    console.locate(36, k_verdict_row);
+    console.print("　　　　");
+    for (const int y : {16, 17, 18, 6, 7, 8}) {
+        blank_row(y);
+    }
+    console.color(0, 15);
+    console.locate(1, 3);
+    console.printf("SCORE:%d", play.score);
+    console.color(15, 7);
+    blank_row(k_upper_mark_row);
+    blank_row(k_lower_mark_row);
+}
+
+}  // namespace
+
+const TimeBonus* bonus_for(std::uint64_t reaction_ms) {
+    const auto seconds = static_cast<float>(ms_to_seconds(reaction_ms));
+    for (const BonusBand& band : bonus_bands) {
+        if (static_cast<double>(seconds) < band.below_seconds) {
+            return &band.bonus;
+        }
+    }
+    return nullptr;
+}
+
+std::optional<Answer> choose_answer(int digits) {
+    const SoundId decide = console.load_sound("kettei.wav");
+    const SoundId click = console.load_sound("kasoru.wav");
+    restart_clock();
+    const std::optional<Answer> answer = run_answer_loop(digits, decide, click);
+    console.free_sound_when_done(decide);
+    console.free_sound_when_done(click);
+    return answer;
+}
+
+Judged judge_answer(const Answer& answer, int missing, int digits) {
+    const SoundId right = console.load_sound("seikai.wav");
+    const SoundId wrong = console.load_sound("hazure.wav");
+    const SoundId miss = console.load_sound("hazure0.wav");
+    const int chosen = play.digit_pool[at(answer.index)];
+    show_row_again(chosen, missing, digits, miss);
+    paced_pause(8, k_beat_ms);
+    bool goes_on = true;
+    if (chosen == missing) {
+        judge_correct(answer, right);
+    } else {
+        goes_on = judge_wrong(answer, wrong);
+    }
+    if (goes_on) {
+        tidy_after_judging();
+    }
+    for (const SoundId id : {right, wrong, miss}) {
+        console.free_sound_when_done(id);
+    }
+    return goes_on ? Judged::next_question : Judged::time_over;
+}
+
+void time_over() {
+    const SoundId over = console.load_sound("over.wav");
+    draw_time(0.0F);
+    console.stop_sound(current_music);
+    for (int phase = 0; phase < k_time_over_phases; ++phase) {
+        if (phase % 2 == 0) {
+            if (phase == 0) {
+                console.play_sound(over);
+            }
+            print_at(34, 12, 12, 15, "タイムオーバー");
+        } else {
+            print_at(34, 12, 15, 15, "　　　　　　　");
+        }
+        wait_ms(k_time_over_phase_ms);
+    }
+    play.whole_seconds_left = 0;
+    console.free_sound_when_done(over);
+}
+
+}  // namespace kal

@@ -1,0 +1,319 @@
+#pragma once
+
+// Normal mode on the simulated platform, watched as a player watches it: the test looks at the
+// screen every time the game waits, reads the large digits off it, and can play along by
+// pressing keys in answer to what it sees.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "console/console.hpp"
+#include "game_fixture.hpp"
+#include "play/play_state.hpp"
+#include "shell/music.hpp"
+#include "shell/screen_kit.hpp"
+
+namespace kal::test {
+
+// The digit glyphs as a player reads them, row by row.
+inline constexpr std::array<std::array<std::string_view, 3>, 10> digit_glyphs{{
+    {"┏━┓", "┃　┃", "┗━┛"},
+    {"　┫　", "　┃　", "　┻　"},
+    {"┏━┓", "┏━┛", "┗━┛"},
+    {"　━┓", "　━┫", "　━┛"},
+    {"┃　┃", "┗━┫", "　　┃"},
+    {"┏━━", "┗━┓", "━━┛"},
+    {"┏━━", "┣━┓", "┗━┛"},
+    {"┏━┓", "　　┃", "　　┃"},
+    {"┏━┓", "┣━┫", "┗━┛"},
+    {"┏━┓", "┗━┫", "━━┛"},
+}};
+
+// The digit whose glyph has its left edge at column x and its middle row at y; -1 for none.
+inline int glyph_at(const SimPlatform& sim, int x, int y) {
+    const std::string middle = sim.text(x, y, 6);
+    for (int digit = 0; digit < 10; ++digit) {
+        const auto& rows = digit_glyphs[static_cast<std::size_t>(digit)];
+        if (middle == rows[1] && sim.text(x, y - 1, 6) == rows[0] &&
+            sim.text(x, y + 1, 6) == rows[2]) {
+            return digit;
+        }
+    }
+    return -1;
+}
+
+// The TIME readout as it reads, "20.00".
+inline std::string readout(const SimPlatform& sim) {
+    std::string text;
+    for (const int x : {54, 60, 68, 74}) {
+        const int digit = glyph_at(sim, x, 24);
+        text += digit < 0 ? '?' : static_cast<char>('0' + digit);
+        if (x == 60) {
+            text += '.';
+        }
+    }
+    return text;
+}
+
+// The simulated platform with the test looking at the screen each time the game waits.
+class WatchPlatform final : public Platform {
+public:
+    explicit WatchPlatform(SimPlatform& sim) : sim_(sim) {}
+
+    std::vector<std::function<void()>> watchers;
+
+    std::uint64_t now_ms() override { return sim_.now_ms(); }
+    void wait_input(std::uint64_t deadline_ms) override {
+        for (const auto& watch : watchers) {
+            watch();
+        }
+        sim_.wait_input(deadline_ms);
+    }
+    std::size_t read_input(std::span<char> buffer) override { return sim_.read_input(buffer); }
+    void write_output(std::string_view bytes) override { sim_.write_output(bytes); }
+    TermSize terminal_size() override { return sim_.terminal_size(); }
+    bool take_redraw_request() override { return sim_.take_redraw_request(); }
+    void set_keyboard_protocol(bool pushed) override { sim_.set_keyboard_protocol(pushed); }
+    bool read_line(std::string& line) override { return sim_.read_line(line); }
+    void discard_input() override { sim_.discard_input(); }
+    void interrupt() override { sim_.interrupt(); }
+    AudioDevice& audio() override { return sim_.audio(); }
+
+private:
+    SimPlatform& sim_;
+};
+
+// Keys that pick candidate index and confirm it exactly reaction_ms after the cursor appeared
+// at t0: the last arrow is held until 10 ms before, so that the answer loop's 10 ms passes fall
+// on the moment wanted; index 0 is reached by going right and back.
+inline void script_answer(SimPlatform& sim, std::uint64_t t0, int index,
+                          std::uint64_t reaction_ms) {
+    const std::uint64_t last_release = t0 + reaction_ms - 10;
+    if (index == 0) {
+        sim.tap(k_key_right, t0 + 10, 10);
+        sim.press(k_key_left, t0 + 40);
+        sim.release(k_key_left, last_release);
+    } else {
+        for (int i = 1; i < index; ++i) {
+            sim.tap(k_key_right, t0 + 20 * static_cast<std::uint64_t>(i), 10);
+        }
+        sim.press(k_key_right, t0 + 20 * static_cast<std::uint64_t>(index));
+        sim.release(k_key_right, last_release);
+    }
+    sim.tap(k_key_space, last_release + 5, 10);
+}
+
+// One question as the player met it when the cursor first stood on the candidates.
+struct Turn {
+    std::uint64_t cursor_ms = 0;
+    std::vector<int> scrolled;  // the row as read while it scrolled
+    std::vector<int> candidates;
+    std::string readout;
+    int level = -1;  // the level indicator's glyphs
+    int number = -1;
+    int number_second = -1;
+
+    // The candidate that did not scroll, or -1 when not exactly one did not.
+    [[nodiscard]] int missing_index() const {
+        int found = -1;
+        for (std::size_t i = 0; i < candidates.size(); ++i) {
+            if (std::find(scrolled.begin(), scrolled.end(), candidates[i]) == scrolled.end()) {
+                if (found >= 0) {
+                    return -1;
+                }
+                found = static_cast<int>(i);
+            }
+        }
+        return found;
+    }
+};
+
+struct Choice {
+    int index;
+    std::uint64_t reaction_ms;
+};
+
+using Policy = std::function<std::optional<Choice>(const Turn&)>;
+
+// The right candidate, quickly enough for the largest bonus.
+inline std::optional<Choice> answer_right(const Turn& turn) {
+    const int index = turn.missing_index();
+    return Choice{index, 100 + 20 * static_cast<std::uint64_t>(index)};
+}
+
+// A player that reads the row as it scrolls and the candidates when the cursor appears, then
+// presses keys as its policy says.
+class PlayBot {
+public:
+    PlayBot(SimPlatform& sim, Policy policy) : sim_(sim), policy_(std::move(policy)) {}
+
+    std::vector<Turn> turns;
+
+    void look() {
+        if (sim_.text(27, 7, 6) == "ソクド") {
+            scrolled_.clear();
+            in_turn_ = false;
+            return;
+        }
+        if (in_turn_) {
+            return;
+        }
+        if (std::optional<Turn> turn = read_turn()) {
+            in_turn_ = true;
+            turns.push_back(*turn);
+            if (const std::optional<Choice> choice = policy_(*turn)) {
+                script_answer(sim_, turn->cursor_ms, choice->index, choice->reaction_ms);
+            }
+            return;
+        }
+        read_scrolling_row();
+    }
+
+private:
+    std::optional<Turn> read_turn() {
+        for (int digits = 2; digits <= 8; ++digits) {
+            if (sim_.text(39 - 3 * digits, 19, 2) != "△") {
+                continue;
+            }
+            Turn turn;
+            for (int k = 0; k <= digits; ++k) {
+                turn.candidates.push_back(glyph_at(sim_, 37 - 3 * digits + 6 * k, 17));
+            }
+            turn.cursor_ms = sim_.now_ms();
+            turn.scrolled = scrolled_;
+            turn.readout = readout(sim_);
+            turn.level = glyph_at(sim_, 1, 24);
+            turn.number = glyph_at(sim_, 9, 24);
+            turn.number_second = glyph_at(sim_, 15, 24);
+            return turn;
+        }
+        return std::nullopt;
+    }
+
+    // Keeps the longest run of touching glyphs seen on rows 6 to 8: the whole row once it is
+    // all on the screen.
+    void read_scrolling_row() {
+        for (int x = 1; x <= 75; ++x) {
+            std::vector<int> run;
+            for (int column = x; column <= 75; column += 6) {
+                const int digit = glyph_at(sim_, column, 7);
+                if (digit < 0) {
+                    break;
+                }
+                run.push_back(digit);
+            }
+            if (run.size() > scrolled_.size()) {
+                scrolled_ = run;
+            }
+        }
+    }
+
+    SimPlatform& sim_;
+    Policy policy_;
+    std::vector<int> scrolled_;
+    bool in_turn_ = false;
+};
+
+// A text seen at its place, with its colours, at some moment while the game waited.
+struct Sighting {
+    int x;
+    int y;
+    std::string text;
+    int fg = -1;
+    int bg = -1;
+    std::uint64_t first_ms = 0;
+    bool seen = false;
+};
+
+class PlayTest : public GameTest {
+protected:
+    void SetUp() override {
+        GameTest::SetUp();
+        for (const char* name : k_sounds) {
+            write_silence(name, 300);
+        }
+        reset_play_state();
+        reset_screen_kit();
+        console.attach(watch);
+        console.set_traits({AmbiguousWidth::narrow, true, false});
+        std::srand(1);
+    }
+
+    // Looks at the screen each time the game waits.
+    void on_each_wait(std::function<void()> watcher) {
+        watch.watchers.push_back(std::move(watcher));
+    }
+
+    PlayBot& add_bot(Policy policy) {
+        bot_.emplace(sim, std::move(policy));
+        on_each_wait([this] { bot_->look(); });
+        return *bot_;
+    }
+
+    // Records the first moment the text stands at (x, y) and its colours then.
+    void watch_for(std::vector<Sighting>& sightings) {
+        on_each_wait([this, &sightings] {
+            for (Sighting& s : sightings) {
+                if (!s.seen &&
+                    sim.text(s.x, s.y, static_cast<int>(s.text.size())).starts_with(s.text)) {
+                    s.seen = true;
+                    s.first_ms = sim.now_ms();
+                    s.fg = sim.cell(s.x, s.y).fg;
+                    s.bg = sim.cell(s.x, s.y).bg;
+                }
+            }
+        });
+    }
+
+    // Any WAV file in the working directory stands in for the game's own sound of that name.
+    static void write_silence(const char* name, int ms) {
+        constexpr std::uint32_t rate = 8000;
+        const auto bytes = static_cast<std::uint32_t>(ms) * rate / 1000U;
+        std::ofstream out(name, std::ios::binary);
+        const auto u32 = [&out](std::uint32_t v) {
+            for (int i = 0; i < 4; ++i) {
+                out.put(static_cast<char>((v >> (8 * i)) & 0xFFU));
+            }
+        };
+        const auto u16 = [&out](std::uint16_t v) {
+            out.put(static_cast<char>(v & 0xFFU));
+            out.put(static_cast<char>(v >> 8U));
+        };
+        out.write("RIFF", 4);
+        u32(36 + bytes);
+        out.write("WAVEfmt ", 8);
+        u32(16);
+        u16(1);
+        u16(1);
+        u32(rate);
+        u32(rate);
+        u16(1);
+        u16(8);
+        out.write("data", 4);
+        u32(bytes);
+        out << std::string(bytes, static_cast<char>(0x80));
+    }
+
+    static constexpr std::array<const char*, 23> k_sounds{
+        "title.wav",  "result.wav", "kuria.wav",   "stage1.wav", "stage2.wav", "stage3.wav",
+        "stage4.wav", "stage5.wav", "stage6.wav",  "kettei.wav", "kasoru.wav", "1.wav",
+        "2.wav",      "3.wav",      "start.wav",   "-60.wav",    "-100.wav",   "-200.wav",
+        "seikai.wav", "hazure.wav", "hazure0.wav", "over.wav",   "kekka.wav"};
+
+    WatchPlatform watch{sim};
+
+private:
+    std::optional<PlayBot> bot_;
+};
+
+}  // namespace kal::test
