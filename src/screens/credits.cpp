@@ -1,0 +1,84 @@
+#include "screens/credits.hpp"
+
+#include <array>
+#include <cstdint>
+
+#include "console/console.hpp"
+#include "shell/draw.hpp"
+#include "shell/music.hpp"
+
+namespace kal {
+namespace {
+
+constexpr int k_black = 0;
+constexpr int k_white = 15;
+constexpr std::uint64_t k_step_ms = 20;
+
+constexpr std::array<CreditLine, 2> k_programmer{{
+    {47, 5, "Silverthistle"},
+    {20, 5, "■プログラマー"},
+}};
+
+constexpr std::array<CreditLine, 2> k_adviser{{
+    {47, 8, "柊木とろり"},
+    {20, 8, "■アドバイザー"},
+}};
+
+constexpr std::array<CreditLine, 2> k_test_players{{
+    {47, 11, "KALEIDRON テスト班の皆様方"},
+    {20, 11, "■テストプレイヤー"},
+}};
+
+constexpr std::array<CreditLine, 2> k_planning{{
+    {47, 14, "kal-team / KALEIDRON 開発室"},
+    {20, 14, "■企画制作"},
+}};
+
+// The sounds come from the game's own synthesizer; OpenAL Soft plays them; Debian carries the
+// libraries the game runs on; libvterm is the terminal through which every screen is checked.
+constexpr std::array<CreditLine, 4> k_material{{
+    {45, 19, "・KALEIDRON シンセサイザー様"},
+    {45, 18, "・OpenAL Soft様  ・Debian Project様"},
+    {45, 17, "・libvterm様"},
+    {20, 17, "■素材提供"},
+}};
+
+// The columns of the game's texts follow the East Asian width of Unicode.
+constexpr std::array<CreditLine, 2> k_reference{{
+    {20, 21, "■参考  UAX #11(https://www.unicode.org/reports/tr11/)"},
+    {20, 22, "       『KALEIDRON 3』 for 柊木とろり"},
+}};
+
+constexpr std::array<std::span<const CreditLine>, k_credit_steps> k_credits{{
+    k_programmer,
+    k_adviser,
+    k_test_players,
+    k_planning,
+    k_material,
+    k_reference,
+    {},
+}};
+
+}  // namespace
+
+std::span<const CreditLine> credit_step(int step) {
+    return k_credits[static_cast<std::size_t>(step - 1)];
+}
+
+Screen credits_screen() {
+    console.color(k_black, k_white);
+    console.cls(k_keep, k_keep);
+    console.color(k_black, k_white);
+    print_at(37, 2, "CREDIT");
+    for (int step = 1; step <= k_credit_steps; ++step) {
+        for (const CreditLine& line : credit_step(step)) {
+            print_at(line.x, line.y, line.text);
+        }
+        console.wait(k_step_ms);
+    }
+    print_at(64, 25, "Press SPACE KEY.");
+    wait_space(k_track_title);
+    return Screen::title;
+}
+
+}  // namespace kal
