@@ -1,0 +1,385 @@
+#include "screens/result_screen.hpp"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "game_fixture.hpp"
+#include "play/play_state.hpp"
+#include "screens/ranking_board.hpp"
+#include "screens/ranking_file.hpp"
+#include "shell/music.hpp"
+
+namespace kal {
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+using Counts = std::array<int, 6>;
+
+// When things happen, counted from the moment the screen starts: the layout stands after 2.1 s,
+// the seven tally steps take a second each, then the roulette spins in 10 ms cycles.
+constexpr std::uint64_t k_first_cue_ms = 2100;
+constexpr std::uint64_t k_roulette_ms = 9100;
+constexpr std::uint64_t k_space_in_roulette_ms = 9500;
+constexpr std::uint64_t k_space_after_result_ms = 12000;
+
+constexpr Counts k_all_correct{6, 6, 6, 6, 6, 10};
+constexpr Counts k_none_correct{0, 0, 0, 0, 0, 0};
+
+constexpr std::array<std::array<std::string_view, 3>, 10> k_digit_font{{
+    {"┏━┓", "┃　┃", "┗━┛"},
+    {"　┫　", "　┃　", "　┻　"},
+    {"┏━┓", "┏━┛", "┗━┛"},
+    {"　━┓", "　━┫", "　━┛"},
+    {"┃　┃", "┗━┫", "　　┃"},
+    {"┏━━", "┗━┓", "━━┛"},
+    {"┏━━", "┣━┓", "┗━┛"},
+    {"┏━┓", "　　┃", "　　┃"},
+    {"┏━┓", "┣━┫", "┗━┛"},
+    {"┏━┓", "┗━┫", "━━┛"},
+}};
+
+// The grade letters the tests look for, "#" a lit cell.
+constexpr std::array<std::string_view, 5> k_letter_s{".####", "#....", ".###.", "....#", "####."};
+constexpr std::array<std::string_view, 5> k_letter_g{".####", "#....", "#..##", "#...#", ".####"};
+
+// A short silent sound, so that every cue can be loaded and logged.
+void write_wav(const std::string& name) {
+    constexpr std::uint32_t k_samples = 800;
+    auto le = [](std::uint32_t value, int bytes) {
+        std::string out;
+        for (int i = 0; i < bytes; ++i) {
+            out += static_cast<char>((value >> (8 * i)) & 0xffU);
+        }
+        return out;
+    };
+    std::string wav = "RIFF" + le(36 + k_samples, 4) + "WAVEfmt " + le(16, 4) + le(1, 2) +
+                      le(1, 2) + le(8000, 4) + le(8000, 4) + le(1, 2) + le(8, 2) + "data" +
+                      le(k_samples, 4) + std::string(k_samples, '\x80');
+    std::ofstream(name, std::ios::binary) << wav;
+}
+
+Bytes record(const RankEntry& entry) {
+    const auto score = static_cast<std::uint32_t>(entry.score);
+    Bytes bytes{static_cast<unsigned char>(score), static_cast<unsigned char>(score >> 8U),
+                static_cast<unsigned char>(score >> 16U), static_cast<unsigned char>(score >> 24U)};
+    bytes.insert(bytes.end(), entry.name.begin(), entry.name.end());
+    return bytes;
+}
+
+Bytes read_file(const char* name) {
+    std::ifstream in(name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class ResultScreenTest : public test::GameTest {
+protected:
+    void SetUp() override {
+        GameTest::SetUp();
+        for (const char* name :
+             {"kekka.wav", "rureto.wav", "kuria.wav", "result.wav", "title.wav", "kettei.wav"}) {
+            write_wav(name);
+        }
+        reset_play_state();
+        reset_ranking();
+        load_ranking();
+        after_game = 0;
+        start_ = now();
+    }
+
+    void set_game(int score, const Counts& counts, int seconds) {
+        play.score = score;
+        for (std::size_t level = 1; level <= counts.size(); ++level) {
+            play.correct_by_level[level] = counts[level - 1];
+        }
+        play.whole_seconds_left = seconds;
+    }
+
+    // Runs the screen with SPACE pressed during the roulette and, for a game that does not rank
+    // in, again once the result stands; each line is typed at the name prompt.
+    Screen run(const std::vector<std::string>& lines = {}) {
+        tap(k_key_space, start_ + k_space_in_roulette_ms);
+        tap(k_key_space, start_ + k_space_after_result_ms);
+        for (const std::string& line : lines) {
+            sim.add_line(line);
+        }
+        return result_screen();
+    }
+
+    // The digit glyph whose centre row is y, or -1 when none stands there.
+    [[nodiscard]] int glyph_at(int x, int y) const {
+        for (std::size_t digit = 0; digit < k_digit_font.size(); ++digit) {
+            bool same = true;
+            for (int row = 0; row < 3; ++row) {
+                same = same && sim.text(x, y - 1 + row, 6) ==
+                                   k_digit_font[digit][static_cast<std::size_t>(row)];
+            }
+            if (same) {
+                return static_cast<int>(digit);
+            }
+        }
+        return -1;
+    }
+
+    [[nodiscard]] std::array<int, 3> total_glyphs() const {
+        return {glyph_at(41, 19), glyph_at(47, 19), glyph_at(53, 19)};
+    }
+
+    [[nodiscard]] bool shows_letter(const std::array<std::string_view, 5>& letter) const {
+        for (std::size_t row = 0; row < letter.size(); ++row) {
+            std::string expected;
+            for (const char cell : letter[row]) {
+                expected += cell == '#' ? "■" : "  ";
+            }
+            if (sim.text(66, 9 + static_cast<int>(row), 10) != expected) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    [[nodiscard]] std::uint64_t since_start(std::uint64_t at) const { return at - start_; }
+
+    std::uint64_t start_ = 0;
+};
+
+TEST_F(ResultScreenTest, AllCorrectGameWithTenSecondsLeftScoresFourHundredFourGradedS) {
+    set_game(354, k_all_correct, 10);
+    EXPECT_EQ(run({"NAME"}), Screen::ranking_board);
+    EXPECT_EQ(total_glyphs(), (std::array<int, 3>{4, 0, 4}));
+    EXPECT_TRUE(shows_letter(k_letter_s));
+    EXPECT_EQ(sim.cell(68, 9).fg, 6);
+    EXPECT_EQ(sim.text(68, 14, 6), "神の眼");
+    EXPECT_EQ(sim.cell(68, 14).fg, 6);
+    EXPECT_EQ(sim.cell(68, 14).bg, 15);
+    EXPECT_EQ(rank_table[0].score, 404);
+}
+
+TEST_F(ResultScreenTest, TimeOverWithSixteenPointsIsGradedG) {
+    set_game(16, {4, 0, 0, 0, 0, 0}, 0);
+    EXPECT_EQ(run(), Screen::ranking_board);
+    EXPECT_EQ(total_glyphs(), (std::array<int, 3>{0, 1, 6}));
+    EXPECT_TRUE(shows_letter(k_letter_g));
+    EXPECT_EQ(sim.text(64, 14, 14), "最悪かも･･････");
+    EXPECT_EQ(sim.cell(64, 14).fg, 0);
+    EXPECT_EQ(sim.cell(64, 14).bg, 15);
+}
+
+TEST_F(ResultScreenTest, TotalOfEightyFiveIsDrawnAsZeroEightFive) {
+    set_game(85, {6, 6, 3, 1, 0, 0}, 0);
+    run({"NAME"});
+    EXPECT_EQ(total_glyphs(), (std::array<int, 3>{0, 8, 5}));
+}
+
+TEST_F(ResultScreenTest, LayoutLabelsEveryLevelWithItsPointsPerAnswer) {
+    set_game(10, k_none_correct, 0);
+    run();
+    EXPECT_EQ(sim.text(68, 3, 6), "RESULT");
+    EXPECT_EQ(sim.cell(68, 3).fg, 9);
+    EXPECT_EQ(sim.text(2, 5, 14), "レベル1 正解数");
+    EXPECT_EQ(sim.text(32, 15, 14), "レベル6 正解数");
+    EXPECT_EQ(sim.text(23, 14, 6), "× 9点");
+    EXPECT_EQ(sim.text(54, 9, 6), "× 6点");
+    EXPECT_EQ(sim.text(54, 14, 7), "× 18点");
+    EXPECT_EQ(sim.text(2, 20, 8), "残り時間");
+    EXPECT_EQ(sim.text(32, 20, 8), "合計得点");
+    EXPECT_EQ(sim.text(2, 21, 28), "――――――――――――――");
+}
+
+TEST_F(ResultScreenTest, TallyShowsEachLevelCountAtItsPlace) {
+    set_game(100, {1, 2, 3, 4, 5, 9}, 7);
+    run({"NAME"});
+    EXPECT_EQ(glyph_at(17, 4), 1);
+    EXPECT_EQ(glyph_at(48, 4), 2);
+    EXPECT_EQ(glyph_at(17, 9), 3);
+    EXPECT_EQ(glyph_at(48, 9), 4);
+    EXPECT_EQ(glyph_at(17, 14), 5);
+    EXPECT_EQ(glyph_at(48, 14), 9);
+    EXPECT_EQ(sim.cell(17, 4).fg, 9);
+}
+
+TEST_F(ResultScreenTest, LevelSixCountOfTenShowsAsPlainText) {
+    set_game(180, {0, 0, 0, 0, 0, 10}, 0);
+    run({"NAME"});
+    EXPECT_EQ(sim.text(52, 14, 2), "10");
+    EXPECT_EQ(glyph_at(48, 14), -1);
+}
+
+TEST_F(ResultScreenTest, SecondsLeftTakeATensGlyphFromTenOn) {
+    struct Case {
+        int seconds;
+        int tens;  // -1: no glyph
+        int units;
+    };
+    for (const Case c : {Case{9, -1, 9}, Case{10, 1, 0}, Case{99, 9, 9}}) {
+        SCOPED_TRACE(c.seconds);
+        TearDown();
+        SetUp();
+        set_game(0, k_none_correct, c.seconds);
+        run({"NAME"});
+        EXPECT_EQ(glyph_at(10, 19), c.tens);
+        EXPECT_EQ(glyph_at(16, 19), c.units);
+    }
+}
+
+TEST_F(ResultScreenTest, SecondsLeftOfAHundredOrMoreShowAsNinetyNineButAllCount) {
+    set_game(0, k_none_correct, 120);
+    run({"NAME"});
+    EXPECT_EQ(glyph_at(10, 19), 9);
+    EXPECT_EQ(glyph_at(16, 19), 9);
+    EXPECT_EQ(total_glyphs(), (std::array<int, 3>{6, 0, 0}));
+}
+
+TEST_F(ResultScreenTest, TotalOfAThousandOrMoreShowsAsNineNineNineButRanksWithItsValue) {
+    set_game(900, k_all_correct, 30);
+    run({"NAME"});
+    EXPECT_EQ(total_glyphs(), (std::array<int, 3>{9, 9, 9}));
+    EXPECT_TRUE(shows_letter(k_letter_s));
+    EXPECT_EQ(rank_table[0].score, 1050);
+}
+
+TEST_F(ResultScreenTest, TotalReachingTheFifthPlaceRanksInInRedAndOneBelowDoesNot) {
+    struct Case {
+        int total;
+        int colour;
+        std::string_view message;
+        int place_glyph;
+    };
+    for (const Case c :
+         {Case{30, 12, "位にランクイン!", 5}, Case{29, 0, "残念!ランクイン出来ませんでした", -1}}) {
+        SCOPED_TRACE(c.total);
+        TearDown();
+        SetUp();
+        set_game(c.total, k_none_correct, 0);
+        run({"NAME"});
+        for (const int x : {41, 47, 53}) {
+            EXPECT_EQ(sim.cell(x, 19).fg, c.colour) << "column " << x;
+        }
+        EXPECT_EQ(glyph_at(4, 23), c.place_glyph);
+        EXPECT_TRUE(sim.shows(c.message));
+    }
+}
+
+TEST_F(ResultScreenTest, PromptShowsTheScoreOfTheFifthPlace) {
+    set_game(10, k_none_correct, 0);
+    run();
+    EXPECT_EQ(sim.text(64, 18, 15), "現在の5位の得点");
+    EXPECT_EQ(sim.text(75, 20, 4), "30点");
+    EXPECT_EQ(sim.cell(75, 20).fg, 6);
+    EXPECT_FALSE(sim.shows("Press SPACE KEY"));
+}
+
+TEST_F(ResultScreenTest, NinetyRanksInAtThirdPlaceAboveTheOldNinetyInRankDat) {
+    const RankTable before = rank_table;
+    set_game(90, {6, 6, 1, 0, 0, 0}, 0);
+    EXPECT_EQ(run({"NAME"}), Screen::ranking_board);
+    EXPECT_EQ(glyph_at(4, 23), 3);
+    EXPECT_EQ(sim.text(10, 23, 15), "位にランクイン!");
+
+    RankEntry new_entry = before[4];
+    new_entry.score = 90;
+    const std::string_view name{"NAME\0", 5};
+    std::copy(name.begin(), name.end(), new_entry.name.begin());
+    Bytes expected;
+    for (const RankEntry& entry : {before[0], before[1], new_entry, before[2], before[3]}) {
+        const Bytes bytes = record(entry);
+        expected.insert(expected.end(), bytes.begin(), bytes.end());
+    }
+    expected.resize(k_rank_file_bytes, 0);
+    EXPECT_EQ(read_file("Rank.dat"), expected);
+}
+
+TEST_F(ResultScreenTest, RankInFanfareSoundsAgainOneSecondLater) {
+    set_game(90, {6, 6, 1, 0, 0, 0}, 0);
+    run({"NAME"});
+    const std::vector<std::uint64_t> fanfares = sim.sim_audio().starts_of("kuria.wav");
+    ASSERT_EQ(fanfares.size(), 2U);
+    EXPECT_EQ(fanfares[1] - fanfares[0], 1000U);
+}
+
+TEST_F(ResultScreenTest, NameEntryAsksAgainUntilTheWordFitsFourteenBytes) {
+    struct Case {
+        std::vector<std::string> lines;
+        std::string kept;  // code page 932 bytes
+    };
+    const std::array<Case, 4> cases{{
+        {{"ABCDEFGHIJKLMNO", "ABCDEFGHIJKLMN"}, "ABCDEFGHIJKLMN"},
+        {{"あいうえおかきく", "あいうえおかき"},
+         "\x82\xa0\x82\xa2\x82\xa4\x82\xa6\x82\xa8\x82\xa9\x82\xab"},
+        {{"NAME😀", "NAME"}, "NAME"},
+        {{"ABCDEFGHIJKLMNOP SECOND"}, "SECOND"},
+    }};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.lines.front());
+        TearDown();
+        SetUp();
+        set_game(354, k_all_correct, 10);
+        EXPECT_EQ(run(c.lines), Screen::ranking_board);
+        EXPECT_EQ(std::string(rank_table[0].name.data()), c.kept);
+    }
+}
+
+TEST_F(ResultScreenTest, KeysPressedDuringTheRouletteDoNotReachTheName) {
+    set_game(354, k_all_correct, 10);
+    sim.send("xyz", start_ + k_roulette_ms + 50);
+    tap(k_key_left, start_ + k_roulette_ms + 100);
+    run({"NAME"});
+    EXPECT_EQ(std::string(rank_table[0].name.data()), "NAME");
+}
+
+TEST_F(ResultScreenTest, EndOfInputDuringNameEntryQuitsWithTheRankingSaved) {
+    set_game(90, {6, 6, 1, 0, 0, 0}, 0);
+    EXPECT_EQ(run(), Screen::quit);
+    const Bytes file = read_file("Rank.dat");
+    ASSERT_EQ(file.size(), k_rank_file_bytes);
+    const std::size_t third = 2 * k_rank_record_bytes;
+    EXPECT_EQ(file[third], 90);
+    EXPECT_EQ(file[third + 4], 0);  // the name is empty
+    EXPECT_FALSE(console.cursor_info().visible);
+}
+
+TEST_F(ResultScreenTest, TallyCuesSoundOneSecondApart) {
+    set_game(10, k_none_correct, 0);
+    run();
+    const std::vector<std::uint64_t> cues = sim.sim_audio().starts_of("kekka.wav");
+    ASSERT_EQ(cues.size(), 7U);
+    for (std::size_t i = 0; i < cues.size(); ++i) {
+        EXPECT_EQ(since_start(cues[i]), k_first_cue_ms + 1000 * i) << "cue " << i;
+    }
+}
+
+TEST_F(ResultScreenTest, RouletteTicksEveryTenMillisecondsUntilSpace) {
+    set_game(10, k_none_correct, 0);
+    run();
+    const std::vector<std::uint64_t> ticks = sim.sim_audio().starts_of("rureto.wav");
+    ASSERT_FALSE(ticks.empty());
+    EXPECT_EQ(since_start(ticks.front()), k_roulette_ms);
+    EXPECT_EQ(since_start(ticks.back()), k_space_in_roulette_ms - 10);
+    EXPECT_EQ(ticks.size(), (k_space_in_roulette_ms - k_roulette_ms) / 10);
+}
+
+TEST_F(ResultScreenTest, GameWithoutRankInWaitsForSpaceBeforeTheBoard) {
+    set_game(10, k_none_correct, 0);
+    EXPECT_EQ(run(), Screen::ranking_board);
+    EXPECT_GE(now(), start_ + k_space_after_result_ms);
+    EXPECT_EQ(sim.sim_audio().starts_of("kettei.wav").size(), 1U);
+}
+
+TEST_F(ResultScreenTest, EndingMarksTheGameAndSwitchesToTheTitleMusic) {
+    set_game(354, k_all_correct, 10);
+    run({"NAME"});
+    EXPECT_EQ(after_game, 1);
+    EXPECT_NE(current_music, 0U);
+    EXPECT_EQ(sim.sim_audio().live.count(current_music), 1U);
+    EXPECT_EQ(sim.sim_audio().live.at(current_music), "title.wav");
+    EXPECT_EQ(sim.sim_audio().starts_of("result.wav").size(), 1U);
+}
+
+}  // namespace
+}  // namespace kal
