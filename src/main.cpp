@@ -1,9 +1,9 @@
 // KALEIDRON on a real terminal: wires the POSIX terminal and the OpenAL sound output to the
 // game and runs it.
 
+#include <langinfo.h>
 #include <clocale>
 #include <cstring>
-#include <langinfo.h>
 #include <memory>
 
 #include "console/console.hpp"

@@ -28,7 +28,9 @@ bool is_joystick_code(int code) {
            code == 287;
 }
 
-bool is_control(char32_t ch) { return ch < 0x20 || ch == 0x7F || (ch >= 0x80 && ch < 0xA0); }
+bool is_control(char32_t ch) {
+    return ch < 0x20 || ch == 0x7F || (ch >= 0x80 && ch < 0xA0);
+}
 
 bool on_screen(int x, int y) {
     return x >= 1 && x <= k_screen_cols && y >= 1 && y <= k_screen_rows;
@@ -36,9 +38,13 @@ bool on_screen(int x, int y) {
 
 }  // namespace
 
-Console::Console() { pending_events_.reserve(k_event_reserve); }
+Console::Console() {
+    pending_events_.reserve(k_event_reserve);
+}
 
-Console::~Console() { detach(); }
+Console::~Console() {
+    detach();
+}
 
 void Console::attach(Platform& platform) {
     platform_ = &platform;
@@ -87,6 +93,8 @@ void Console::query_terminal() {
     // The probe character goes to row 2, because a report for row 1 column 2 reads like a key.
     emit("\x1b[?u\x1b[2;1H\xe2\x94\x81\x1b[6n\x1b[c");
     query_answered_ = false;
+    traits_.kitty_keyboard = false;
+    traits_.ambiguous = AmbiguousWidth::narrow;
     const std::uint64_t deadline = now() + k_query_wait_ms;
     while (!query_answered_ && platform_->now_ms() < deadline) {
         platform_->wait_input(deadline);
@@ -171,7 +179,9 @@ void Console::color(int fg, int bg) {
     emit_colour(fg_, bg_);
 }
 
-void Console::bgcolor(int bg) { color(k_keep_colour, bg); }
+void Console::bgcolor(int bg) {
+    color(k_keep_colour, bg);
+}
 
 void Console::cls(int fg, int bg) {
     color(fg, bg);
@@ -323,7 +333,8 @@ int Console::inkey(int code) {
         for (const int key : {k_key_space, k_key_left, k_key_right}) {
             const auto word = static_cast<std::size_t>(key >> 5);
             const std::uint32_t bit = 1U << (static_cast<unsigned>(key) & 31U);
-            key_state_[word] = tracker_.down(key) ? (key_state_[word] | bit) : (key_state_[word] & ~bit);
+            key_state_[word] =
+                tracker_.down(key) ? (key_state_[word] | bit) : (key_state_[word] & ~bit);
         }
     }
     if (code == 257) {

@@ -16,10 +16,10 @@ enum class KeyAction : std::uint8_t { press, repeat, release };
 
 struct InputEvent {
     enum class Kind : std::uint8_t {
-        key,             // code and action
-        interrupt,       // Ctrl+C sent as a key by the kitty keyboard protocol
-        kitty_flags,     // the terminal speaks the kitty keyboard protocol
-        cursor_report,   // row and column of a cursor position report
+        key,            // code and action
+        interrupt,      // Ctrl+C sent as a key by the kitty keyboard protocol
+        kitty_flags,    // the terminal speaks the kitty keyboard protocol
+        cursor_report,  // row and column of a cursor position report
         device_attributes,
     };
     Kind kind = Kind::key;

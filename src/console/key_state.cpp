@@ -2,7 +2,9 @@
 
 namespace kal {
 
-void KeyStateTracker::reset() { keys_ = {}; }
+void KeyStateTracker::reset() {
+    keys_ = {};
+}
 
 KeyStateTracker::Key* KeyStateTracker::find(int code) {
     for (std::size_t i = 0; i < k_tracked.size(); ++i) {

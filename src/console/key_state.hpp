@@ -38,9 +38,9 @@ public:
 private:
     struct Key {
         bool down = false;
-        bool seen = false;            // a poll has read the key down since its press
-        bool changed = false;         // the key changed in the events of this poll
-        bool press_waiting = false;   // a press after an inferred release, for the next poll
+        bool seen = false;           // a poll has read the key down since its press
+        bool changed = false;        // the key changed in the events of this poll
+        bool press_waiting = false;  // a press after an inferred release, for the next poll
         std::uint64_t last_event_ms = 0;
     };
     static constexpr std::array<int, 3> k_tracked{32, 37, 39};

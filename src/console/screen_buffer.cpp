@@ -7,7 +7,9 @@ std::size_t index_of(int x, int y) {
     return static_cast<std::size_t>((y - 1) * k_screen_cols + (x - 1));
 }
 
-bool on_screen(int x, int y) { return x >= 1 && x <= k_screen_cols && y >= 1 && y <= k_screen_rows; }
+bool on_screen(int x, int y) {
+    return x >= 1 && x <= k_screen_cols && y >= 1 && y <= k_screen_rows;
+}
 
 }  // namespace
 

@@ -45,9 +45,22 @@ constexpr std::array<Range, 112> ambiguous_ranges{{
 // Characters whose right half continues a horizontal line; everything else is padded with a
 // blank on a narrow terminal.
 constexpr std::array<std::pair<char32_t, char32_t>, 16> companions{{
-    {U'━', U'━'}, {U'┏', U'━'}, {U'┗', U'━'}, {U'┣', U'━'}, {U'┻', U'━'}, {U'┳', U'━'},
-    {U'╋', U'━'}, {U'─', U'─'}, {U'┌', U'─'}, {U'└', U'─'}, {U'├', U'─'}, {U'┴', U'─'},
-    {U'┬', U'─'}, {U'┼', U'─'}, {U'■', U'■'}, {U'―', U'―'},
+    {U'━', U'━'},
+    {U'┏', U'━'},
+    {U'┗', U'━'},
+    {U'┣', U'━'},
+    {U'┻', U'━'},
+    {U'┳', U'━'},
+    {U'╋', U'━'},
+    {U'─', U'─'},
+    {U'┌', U'─'},
+    {U'└', U'─'},
+    {U'├', U'─'},
+    {U'┴', U'─'},
+    {U'┬', U'─'},
+    {U'┼', U'─'},
+    {U'■', U'■'},
+    {U'―', U'―'},
 }};
 
 // One conversion descriptor per direction for the whole run.
@@ -103,7 +116,9 @@ bool is_cp932_lead_byte(unsigned char byte) {
     return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
 
-bool is_control_byte(unsigned char byte) { return byte < 0x20 || byte == 0x7F; }
+bool is_control_byte(unsigned char byte) {
+    return byte < 0x20 || byte == 0x7F;
+}
 
 }  // namespace
 

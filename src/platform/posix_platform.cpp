@@ -123,7 +123,9 @@ void on_stop_signal(int /*signal_number*/) {
     errno = saved_errno;
 }
 
-void on_redraw_signal(int /*signal_number*/) { session.redraw_requested = 1; }
+void on_redraw_signal(int /*signal_number*/) {
+    session.redraw_requested = 1;
+}
 
 void install_handler(int signal_number, void (*handler)(int)) {
     struct sigaction action {};
@@ -132,7 +134,9 @@ void install_handler(int signal_number, void (*handler)(int)) {
     sigaction(signal_number, &action, nullptr);
 }
 
-bool descriptor_open(int fd) { return fcntl(fd, F_GETFD) != -1 || errno != EBADF; }
+bool descriptor_open(int fd) {
+    return fcntl(fd, F_GETFD) != -1 || errno != EBADF;
+}
 
 void report_closed(const char* what) {
     const char* message = std::strerror(EBADF);
@@ -143,7 +147,9 @@ void report_closed(const char* what) {
 
 PosixPlatform::PosixPlatform(AudioDevice& audio) : audio_(audio) {}
 
-PosixPlatform::~PosixPlatform() { end_session(); }
+PosixPlatform::~PosixPlatform() {
+    end_session();
+}
 
 void PosixPlatform::begin_session() {
     session.output_open = descriptor_open(k_out);
@@ -305,6 +311,8 @@ void PosixPlatform::discard_input() {
     }
 }
 
-void PosixPlatform::interrupt() { std::raise(SIGINT); }
+void PosixPlatform::interrupt() {
+    std::raise(SIGINT);
+}
 
 }  // namespace kal

@@ -19,9 +19,13 @@ void blank(int x, int y, int count) {
     console.printf("%*c", count, ' ');
 }
 
-void blank_row(int y) { blank(1, y, 80); }
+void blank_row(int y) {
+    blank(1, y, 80);
+}
 
-void pause_between_polls() { console.idle_until(console.now() + 1); }
+void pause_between_polls() {
+    console.idle_until(console.now() + 1);
+}
 
 void wait_key_up(int code) {
     while (console.inkey(code) != 0) {

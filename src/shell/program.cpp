@@ -5,6 +5,8 @@
 #include <ctime>
 
 #include "console/console.hpp"
+#include "play/play_state.hpp"
+#include "screens/ranking_file.hpp"
 #include "shell/music.hpp"
 #include "shell/screen_flow.hpp"
 #include "shell/title_screen.hpp"
@@ -15,7 +17,9 @@ namespace {
 using ScreenFunction = Screen (*)();
 
 // Screens that are not part of the game yet lead back to the title screen.
-Screen back_to_title() { return Screen::title; }
+Screen back_to_title() {
+    return Screen::title;
+}
 
 constexpr std::array<ScreenFunction, 6> screen_functions{{
     title_screen,   // Screen::title
@@ -36,6 +40,8 @@ void run_screens(Screen first) {
 }
 
 void run_program() {
+    load_ranking();
+    save_ranking();
     std::srand(static_cast<unsigned>(std::time(nullptr)));
     console.bgcolor(15);
     console.color(0, 16);
@@ -44,6 +50,11 @@ void run_program() {
     run_screens(Screen::title);
 }
 
-void reset_game_state() { reset_music(); }
+void reset_game_state() {
+    reset_music();
+    reset_play_state();
+    reset_ranking();
+    set_ranking_path("Rank.dat");
+}
 
 }  // namespace kal

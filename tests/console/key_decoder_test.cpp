@@ -56,23 +56,24 @@ TEST(KeyDecoder, EveryFormOfTheGamesKeysDecodes) {
         {"\x1b[1;65:3C", {key, 39, KeyAction::release}},  // with Caps Lock on
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(decode(c.bytes), std::vector<Decoded>{c.expected}) << testing::PrintToString(c.bytes);
+        EXPECT_EQ(decode(c.bytes), std::vector<Decoded>{c.expected})
+            << testing::PrintToString(c.bytes);
     }
 }
 
 TEST(KeyDecoder, OtherSequencesAreConsumedWholeAndIgnored) {
     const char* ignored[] = {
-        "a",                       // a letter
-        "\r",                      // Enter
-        "\x1b[A",                  // Up
-        "\x1b[15~",                // F5
-        "\x1b[1;5C",               // no: this one is Ctrl+Right, still Right
-        "\x1b[<0;10;5M",           // a mouse report
+        "a",                               // a letter
+        "\r",                              // Enter
+        "\x1b[A",                          // Up
+        "\x1b[15~",                        // F5
+        "\x1b[1;5C",                       // no: this one is Ctrl+Right, still Right
+        "\x1b[<0;10;5M",                   // a mouse report
         "\x1b]11;rgb:0000/0000/0000\x07",  // a colour answer
         "\x1bP>|xterm(388)\x1b\\",         // a version answer
-        "\xe3\x81\x82",            // stray UTF-8
-        "\x1b[97u",                // kitty 'a'
-        "\x1b[99;1u",              // kitty 'c' without Ctrl
+        "\xe3\x81\x82",                    // stray UTF-8
+        "\x1b[97u",                        // kitty 'a'
+        "\x1b[99;1u",                      // kitty 'c' without Ctrl
     };
     for (const char* bytes : ignored) {
         const auto out = decode(std::string(bytes) + " ");
@@ -136,7 +137,10 @@ TEST(KeyDecoder, StartUpAnswersAreRecognised) {
 
 TEST(KeyDecoder, HugeParametersAndManyFieldsDoNotOverflow) {
     EXPECT_TRUE(decode("\x1b[99999999999999999;1;2;3;4;5;6;7;8;9;10C").empty());
-    EXPECT_EQ(decode("\x1b[2;99999999999999R "), std::vector<Decoded>{space_press});
+    const auto out = decode("\x1b[2;99999999999999R ");
+    ASSERT_EQ(out.size(), 2U);
+    EXPECT_EQ(out[0].kind, InputEvent::Kind::cursor_report);
+    EXPECT_EQ(out[1], space_press);
 }
 
 }  // namespace

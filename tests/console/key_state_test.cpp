@@ -16,7 +16,8 @@ InputEvent event(KeyAction action, std::uint64_t at) {
 }
 
 // A poll at at_ms after applying the events that arrived since the last poll.
-bool poll(KeyStateTracker& keys, std::uint64_t at_ms, std::initializer_list<InputEvent> events = {}) {
+bool poll(KeyStateTracker& keys, std::uint64_t at_ms,
+          std::initializer_list<InputEvent> events = {}) {
     for (const InputEvent& e : events) {
         keys.apply(e);
     }
@@ -31,7 +32,8 @@ TEST(KeyStateExact, FollowsPressAndReleaseAndIgnoresRepeats) {
     EXPECT_TRUE(poll(keys, 5000, {event(KeyAction::repeat, 600)}));
     EXPECT_FALSE(poll(keys, 5010, {event(KeyAction::release, 5005)}));
     // Pressed and released between two polls: the press is not seen.
-    EXPECT_FALSE(poll(keys, 6000, {event(KeyAction::press, 5500), event(KeyAction::release, 5550)}));
+    EXPECT_FALSE(
+        poll(keys, 6000, {event(KeyAction::press, 5500), event(KeyAction::release, 5550)}));
 }
 
 TEST(KeyStateInferred, ATapReadsDownOnThePollAfterItAndUpOnceSilent) {

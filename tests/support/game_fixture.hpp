@@ -19,7 +19,9 @@ protected:
     void TearDown() override;
 
     // Holds the key from at_ms for hold_ms, with press and release events.
-    void tap(int key, std::uint64_t at_ms, std::uint64_t hold_ms = 60) { sim.tap(key, at_ms, hold_ms); }
+    void tap(int key, std::uint64_t at_ms, std::uint64_t hold_ms = 60) {
+        sim.tap(key, at_ms, hold_ms);
+    }
     [[nodiscard]] std::uint64_t now() const { return const_cast<SimPlatform&>(sim).now_ms(); }
 
     SimPlatform sim;

@@ -116,7 +116,9 @@ SimPlatform::SimPlatform()
     vterm_screen_reset(screen_, 1);
 }
 
-SimPlatform::~SimPlatform() { vterm_free(vt_); }
+SimPlatform::~SimPlatform() {
+    vterm_free(vt_);
+}
 
 void SimPlatform::wait_input(std::uint64_t deadline_ms) {
     if (!input_.empty() && input_.begin()->first <= now_) {
@@ -242,7 +244,8 @@ std::string SimPlatform::text(int x, int y, int columns) const {
         const char32_t ch = next_code_point(here.text, pos);
         out += here.text;
         // A wide character in code page 932 that the terminal drew narrow has a companion cell.
-        column += (cp932_width(ch) == 2 && is_ambiguous_width(ch) && here.width == 1) ? 2 : here.width;
+        column +=
+            (cp932_width(ch) == 2 && is_ambiguous_width(ch) && here.width == 1) ? 2 : here.width;
     }
     return out;
 }

@@ -1,0 +1,186 @@
+#include "shell/title_screen.hpp"
+
+#include <gtest/gtest.h>
+
+#include "game_fixture.hpp"
+#include "shell/music.hpp"
+
+namespace kal::test {
+namespace {
+
+class TitleScreenTest : public GameTest {
+protected:
+    // Runs the title screen until SPACE chooses an item and returns that item's screen.
+    Screen choose() { return title_screen(); }
+    // The column of the marks, read off the screen.
+    int mark_column() {
+        for (const int x : {9, 29, 49, 69}) {
+            const std::string lower = sim.text(x, 24, 2);
+            if (lower == "△" || lower == "▲") {
+                return x;
+            }
+        }
+        return 0;
+    }
+    std::uint64_t t0 = sim.now_ms();
+};
+
+TEST_F(TitleScreenTest, TheBannerSpellsTheTitleInDarkGreyCellsAcrossColumns3To76) {
+    tap(k_key_space, t0 + 500);
+    choose();
+    int lit = 0;
+    for (int y = 3; y <= 7; ++y) {
+        for (int x = 3; x <= 75; x += 2) {
+            const TermCell cell = sim.cell(x, y);
+            if (sim.text(x, y, 2) == "■") {
+                ++lit;
+                EXPECT_EQ(cell.fg, 0);
+                EXPECT_EQ(cell.bg, 8);
+            } else {
+                EXPECT_EQ(sim.text(x, y, 2), "  ");
+                EXPECT_EQ(cell.bg, 15) << x << "," << y;
+            }
+        }
+        EXPECT_EQ(sim.text(1, y, 2), "  ");
+        EXPECT_EQ(sim.cell(1, y).bg, 15);
+        EXPECT_EQ(sim.cell(77, y).bg, 15);
+    }
+    EXPECT_GT(lit, 60);
+    // The first and the last cells of the grid belong to K and N.
+    EXPECT_EQ(sim.text(3, 3, 2), "■");
+    EXPECT_EQ(sim.text(75, 3, 2), "■");
+}
+
+TEST_F(TitleScreenTest, TheMenuIsDrawnWithItsBoxesLabelsAndKeyHelp) {
+    tap(k_key_space, t0 + 500);
+    choose();
+    EXPECT_EQ(sim.text(78, 5, 2), "++");
+    std::string rule;
+    for (int i = 0; i < 39; ++i) {
+        rule += "―";
+    }
+    EXPECT_EQ(sim.text(2, 8, 78), rule);
+    EXPECT_EQ(sim.cell(2, 8).fg, 8);
+    struct Box {
+        int column;
+        int fg;
+        int bg;
+        const char* label;
+        int label_fg;
+    };
+    for (const Box box : {Box{5, 9, 7, "挑戦", 1},
+                          {25, 6, 14, "説明", 6},
+                          {45, 4, 12, "順位", 4},
+                          {65, 8, 7, "製作", 8}}) {
+        EXPECT_EQ(sim.text(box.column, 19, 10), "■■■■■");
+        EXPECT_EQ(sim.text(box.column, 23, 10), "■■■■■");
+        for (const int y : {20, 21, 22}) {
+            EXPECT_EQ(sim.text(box.column, y, 2), "■");
+            EXPECT_EQ(sim.text(box.column + 8, y, 2), "■");
+        }
+        EXPECT_EQ(sim.cell(box.column, 19).fg, box.fg);
+        EXPECT_EQ(sim.cell(box.column + 8, 22).bg, box.bg);
+        EXPECT_EQ(sim.cell(box.column + 2, 20).bg, 15);  // the inside stays white
+        EXPECT_EQ(sim.text(box.column + 3, 21, 4), box.label);
+        EXPECT_EQ(sim.cell(box.column + 3, 21).fg, box.label_fg);
+    }
+    EXPECT_EQ(sim.text(51, 25, 29), "[SPACE]…決定  [←][→]…選択");
+}
+
+TEST_F(TitleScreenTest, SpaceOnTheFirstItemStartsNormalModeWithFilledMarks) {
+    tap(k_key_space, t0 + 500);
+    EXPECT_EQ(choose(), Screen::normal_mode);
+    EXPECT_EQ(sim.text(9, 24, 2), "▲");
+    EXPECT_EQ(sim.text(9, 18, 2), "▼");
+    EXPECT_EQ(sim.cell(9, 24).fg, 0);
+    ASSERT_EQ(sim.sim_audio().starts_of("kettei.wav").size(), 1U);
+}
+
+TEST_F(TitleScreenTest, RightMovesOneItemPerPressAndStopsAtTheLast) {
+    for (int i = 0; i < 5; ++i) {
+        tap(k_key_right, t0 + 300 + 400 * static_cast<std::uint64_t>(i));
+    }
+    tap(k_key_space, t0 + 3000);
+    EXPECT_EQ(choose(), Screen::credits);
+    EXPECT_EQ(mark_column(), 69);
+    EXPECT_EQ(sim.sim_audio().starts_of("kasoru.wav").size(), 3U);  // no sound at the end
+    EXPECT_EQ(sim.text(9, 24, 2), "　");
+}
+
+TEST_F(TitleScreenTest, LeftOnTheFirstItemDoesNothing) {
+    tap(k_key_left, t0 + 300);
+    tap(k_key_space, t0 + 1000);
+    EXPECT_EQ(choose(), Screen::normal_mode);
+    EXPECT_TRUE(sim.sim_audio().starts_of("kasoru.wav").empty());
+}
+
+TEST_F(TitleScreenTest, HoldingRightMovesOneItemOnly) {
+    sim.press(k_key_right, t0 + 300);
+    sim.release(k_key_right, t0 + 4000);
+    tap(k_key_space, t0 + 4500);
+    EXPECT_EQ(choose(), Screen::tutorial);
+}
+
+TEST_F(TitleScreenTest, LeftMovesBack) {
+    tap(k_key_right, t0 + 300);
+    tap(k_key_right, t0 + 700);
+    tap(k_key_left, t0 + 1100);
+    tap(k_key_space, t0 + 1500);
+    EXPECT_EQ(choose(), Screen::tutorial);
+}
+
+TEST_F(TitleScreenTest, SpaceHeldFromThePreviousScreenSelectsNothingUntilReleased) {
+    sim.press(k_key_space, t0);
+    sim.release(k_key_space, t0 + 2000);
+    tap(k_key_right, t0 + 2500);
+    tap(k_key_space, t0 + 3000);
+    EXPECT_EQ(choose(), Screen::tutorial);
+    EXPECT_GE(sim.now_ms(), t0 + 3000);
+}
+
+TEST_F(TitleScreenTest, RightAndSpaceTogetherChooseTheNewItem) {
+    sim.press(k_key_right, t0 + 300);
+    sim.press(k_key_space, t0 + 310);
+    sim.release(k_key_right, t0 + 600);
+    sim.release(k_key_space, t0 + 900);
+    EXPECT_EQ(choose(), Screen::tutorial);
+}
+
+TEST_F(TitleScreenTest, TheDescriptionFollowsTheCursorWithItsBarColour) {
+    struct Item {
+        int bar;
+        const char* description;
+    };
+    const Item items[] = {
+        {9, " ノーマルモード／全6ステージをクリアしていく基本のモード"},
+        {6, " チュートリアル／まずはここから始めましょう。ルールの説明"},
+        {12, " ランキング／最高記録の閲覧、猛者の記録をここに"},
+        {8, " システム／裏で頑張ってたスタッフの観覧をひっそりと"},
+    };
+    for (int item = 0; item < 4; ++item) {
+        SCOPED_TRACE(item);
+        sim.tap(k_key_space, sim.now_ms() + 300 + 400 * static_cast<std::uint64_t>(item) + 200);
+        for (int i = 0; i < item; ++i) {
+            sim.tap(k_key_right, sim.now_ms() + 300 + 400 * static_cast<std::uint64_t>(i));
+        }
+        title_screen();
+        EXPECT_EQ(sim.text(3, 16, 1), "|");
+        EXPECT_EQ(sim.cell(3, 16).fg, items[item].bar);
+        const std::string description = items[item].description;
+        EXPECT_EQ(sim.text(4, 16, 69).substr(0, description.size()), description);
+        EXPECT_EQ(sim.cell(5, 16).fg, 0);
+        sim.advance(1000);
+    }
+}
+
+TEST_F(TitleScreenTest, TheTitleMusicRunsAndLoops) {
+    tap(k_key_space, t0 + 20000);
+    choose();
+    const auto starts = sim.sim_audio().starts_of("title.wav");
+    ASSERT_GE(starts.size(), 3U);
+    EXPECT_GT(starts[1] - starts[0], 8726U);
+    EXPECT_LE(starts[1] - starts[0], 8726U + 110U);
+}
+
+}  // namespace
+}  // namespace kal::test
