@@ -5,10 +5,16 @@
 #include <ctime>
 
 #include "console/console.hpp"
+#include "play/normal_mode.hpp"
 #include "play/play_state.hpp"
+#include "screens/credits.hpp"
+#include "screens/ranking_board.hpp"
 #include "screens/ranking_file.hpp"
+#include "screens/result_screen.hpp"
+#include "screens/tutorial.hpp"
 #include "shell/music.hpp"
 #include "shell/screen_flow.hpp"
+#include "shell/screen_kit.hpp"
 #include "shell/title_screen.hpp"
 
 namespace kal {
@@ -54,6 +60,8 @@ void reset_game_state() {
     reset_music();
     reset_play_state();
     reset_ranking();
+    reset_ranking_board();
+    reset_screen_kit();
     set_ranking_path("Rank.dat");
 }
 
