@@ -52,6 +52,16 @@ inline int glyph_at(const SimPlatform& sim, int x, int y) {
     return -1;
 }
 
+// Text as the player sees it: a full-width blank is two blanks.
+inline std::string as_read(std::string text) {
+    constexpr std::string_view wide_blank = "　";
+    for (std::size_t at = text.find(wide_blank); at != std::string::npos;
+         at = text.find(wide_blank)) {
+        text.replace(at, wide_blank.size(), "  ");
+    }
+    return text;
+}
+
 // The TIME readout as it reads, "20.00".
 inline std::string readout(const SimPlatform& sim) {
     std::string text;

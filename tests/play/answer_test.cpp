@@ -1,0 +1,223 @@
+#include "play/answer.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "play/play_state.hpp"
+#include "play/scrolling_question.hpp"
+#include "play_fixture.hpp"
+
+namespace kal::test {
+namespace {
+
+class AnswerTest : public PlayTest {
+protected:
+    // A first question of level 1 with its candidates on the screen.
+    void set_up_question(int digits) {
+        console.cls(0, 15);
+        play.question_no = 1;
+        play.level = 1;
+        play.stage = 1;
+        digits_ = digits;
+        shuffle_pool();
+        missing_ = show_candidates(digits);
+        const auto* at = std::find(play.digit_pool.begin(), play.digit_pool.end(), missing_);
+        missing_index_ = static_cast<int>(at - play.digit_pool.begin());
+    }
+
+    [[nodiscard]] int wrong_index() const { return missing_index_ == 0 ? 1 : 0; }
+
+    std::optional<Answer> answer() { return choose_answer(digits_); }
+
+    Judged judge(const Answer& given) { return judge_answer(given, missing_, digits_); }
+
+    int digits_ = 0;
+    int missing_ = -1;
+    int missing_index_ = -1;
+};
+
+TEST_F(AnswerTest, ReactionTimeChoosesTheTimeBonus) {
+    struct Case {
+        std::uint64_t reaction_ms;
+        const char* text;  // nullptr: no bonus
+        int x;
+        int fg;
+        int seconds;
+        int whole_seconds_left;  // the bonus does not count here
+    };
+    const Case cases[] = {
+        {499, "Excellent! +7sec", 61, 13, 7, 19}, {500, "Marvelous +3sec", 62, 10, 3, 19},
+        {1199, "Marvelous +3sec", 62, 10, 3, 18}, {1200, "Great +2sec", 61, 6, 2, 18},
+        {2300, "Great +2sec", 61, 6, 2, 17},      {2301, "Good +1sec", 64, 9, 1, 17},
+        {3999, "Good +1sec", 64, 9, 1, 16},       {4000, nullptr, 0, 0, 0, 16},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reaction_ms);
+        reset_play_state();
+        set_up_question(4);
+        std::set<std::string> verdict_texts;
+        std::vector<Sighting> bonus{{c.x, 22, c.text == nullptr ? "" : c.text}};
+        watch.watchers.clear();
+        watch_for(bonus);
+        on_each_wait([&] { verdict_texts.insert(sim.text(60, 22, 20)); });
+        script_answer(sim, now(), missing_index_, c.reaction_ms);
+
+        const std::optional<Answer> given = answer();
+        ASSERT_TRUE(given);
+        EXPECT_EQ(given->reaction_ms, c.reaction_ms);
+        EXPECT_EQ(judge(*given), Judged::next_question);
+        console.flush();
+
+        EXPECT_EQ(play.time_left, 20.0F + static_cast<float>(c.seconds));
+        EXPECT_EQ(play.whole_seconds_left, c.whole_seconds_left);
+        if (c.text != nullptr) {
+            EXPECT_TRUE(bonus[0].seen);
+            EXPECT_EQ(bonus[0].fg, c.fg);
+            EXPECT_EQ(bonus[0].bg, 15);
+        } else {
+            EXPECT_EQ(verdict_texts, std::set<std::string>{std::string(20, ' ')});
+        }
+        EXPECT_EQ(sim.text(60, 22, 20), std::string(20, ' '));
+    }
+}
+
+TEST_F(AnswerTest, CorrectAnswerScoresByLevelAndTidiesTheScreen) {
+    struct Case {
+        int level;
+        int points;
+    };
+    for (const Case c : {Case{1, 4}, Case{2, 4}, Case{3, 6}, Case{4, 6}, Case{5, 9}, Case{6, 18}}) {
+        SCOPED_TRACE(c.level);
+        reset_play_state();
+        set_up_question(3);
+        play.level = c.level;
+        play.score = 100;
+        std::vector<Sighting> verdict{{38, 22, "正解"}};
+        watch.watchers.clear();
+        watch_for(verdict);
+        script_answer(sim, now(), missing_index_, 300);
+
+        EXPECT_EQ(judge(*answer()), Judged::next_question);
+        console.flush();
+        console.flush();
+
+        EXPECT_EQ(play.score, 100 + c.points);
+        EXPECT_EQ(play.correct_by_level[static_cast<std::size_t>(c.level)], 1);
+        EXPECT_EQ(verdict[0].fg, 9);
+        EXPECT_EQ(sim.text(1, 3, 9), "SCORE:" + std::to_string(100 + c.points));
+        for (const int y : {6, 7, 8, 16, 17, 18, 22}) {
+            EXPECT_EQ(as_read(sim.text(1, y, 52)), std::string(52, ' ')) << "row " << y;
+        }
+        for (const int y : {15, 19}) {
+            EXPECT_EQ(sim.row(y), std::string(80, ' ')) << "row " << y;
+            EXPECT_EQ(sim.cell(40, y).bg, 7);
+        }
+    }
+}
+
+TEST_F(AnswerTest, WrongChoiceShowsInRedWhereItScrolledAndCostsThreeSeconds) {
+    set_up_question(5);
+    const int chosen = play.digit_pool[static_cast<std::size_t>(wrong_index())];
+    std::vector<Sighting> seen{{37, 22, "間違い"}, {60, 22, "Penalty! Time -3sec"}};
+    std::vector<int> row_colours;
+    on_each_wait([&] {
+        if (row_colours.empty() && glyph_at(sim, 25, 7) >= 0) {
+            for (int i = 0; i < 5; ++i) {
+                row_colours.push_back(sim.cell(25 + 6 * i, 6).fg);
+            }
+        }
+    });
+    watch_for(seen);
+    script_answer(sim, now(), wrong_index(), 2000);
+
+    EXPECT_EQ(judge(*answer()), Judged::next_question);
+    console.flush();
+
+    ASSERT_EQ(row_colours.size(), 5U);
+    for (std::size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(row_colours[i], play.row_copy[i] == chosen ? 12 : 9) << i;
+    }
+    EXPECT_EQ(sim.sim_audio().starts_of("hazure0.wav").size(), 1U);
+    EXPECT_EQ(seen[0].fg, 12);
+    EXPECT_EQ(seen[1].fg, 12);
+    EXPECT_EQ(play.score, 0);
+    EXPECT_EQ(play.time_left, 17.0F);
+    EXPECT_EQ(play.whole_seconds_left, 18 - 3);
+}
+
+TEST_F(AnswerTest, SpaceStillHeldConfirmsAtOnceOnTheLeftmostCandidate) {
+    set_up_question(2);
+    sim.press(k_key_space, now());
+    const std::uint64_t started = now();
+
+    const std::optional<Answer> given = answer();
+    console.flush();
+
+    ASSERT_TRUE(given);
+    EXPECT_EQ(given->index, 0);
+    EXPECT_EQ(given->reaction_ms, 0U);
+    EXPECT_EQ(now(), started);
+    EXPECT_EQ(sim.text(33, 19, 2), "▲");
+    EXPECT_EQ(sim.text(33, 15, 2), "▼");
+    EXPECT_EQ(sim.cell(33, 19).fg, 0);
+}
+
+TEST_F(AnswerTest, HoldingAnArrowMovesTheCursorOnePlaceWhileTheClockRuns) {
+    set_up_question(4);
+    std::vector<std::string> readouts;
+    on_each_wait([&] { readouts.push_back(readout(sim)); });
+    const std::uint64_t t0 = now();
+    sim.press(k_key_right, t0 + 10);
+    sim.release(k_key_right, t0 + 2010);
+    sim.tap(k_key_space, t0 + 2100, 10);
+
+    const std::optional<Answer> given = answer();
+    console.flush();
+
+    ASSERT_TRUE(given);
+    EXPECT_EQ(given->index, 1);
+    EXPECT_EQ(sim.sim_audio().starts_of("kasoru.wav"), std::vector<std::uint64_t>{t0 + 10});
+    EXPECT_EQ(sim.text(33, 19, 2), "▲");
+    EXPECT_EQ(as_read(sim.text(27, 19, 2)), "  ");
+    EXPECT_NE(std::find(readouts.begin(), readouts.end(), "19.00"), readouts.end());
+}
+
+TEST_F(AnswerTest, ArrowsStopAtTheEndsWithoutASound) {
+    set_up_question(3);
+    const std::uint64_t t0 = now();
+    sim.tap(k_key_left, t0 + 10, 10);
+    for (std::uint64_t i = 0; i < 5; ++i) {
+        sim.tap(k_key_right, t0 + 40 + 30 * i, 10);
+    }
+    sim.tap(k_key_space, t0 + 300, 10);
+
+    const std::optional<Answer> given = answer();
+    console.flush();
+
+    ASSERT_TRUE(given);
+    EXPECT_EQ(given->index, 3);
+    EXPECT_EQ(sim.sim_audio().starts_of("kasoru.wav").size(), 3U);
+    EXPECT_EQ(sim.text(30 + 18, 19, 2), "▲");
+}
+
+TEST_F(AnswerTest, SpaceWithAnArrowConfirmsAtTheNewPlace) {
+    set_up_question(6);
+    const std::uint64_t t0 = now();
+    sim.tap(k_key_right, t0 + 20, 10);
+    sim.tap(k_key_space, t0 + 20, 50);
+
+    const std::optional<Answer> given = answer();
+    console.flush();
+
+    ASSERT_TRUE(given);
+    EXPECT_EQ(given->index, 1);
+    // Confirmed in the pass that moved: the clock was last read while Right was still held.
+    EXPECT_EQ(given->reaction_ms, 29U);
+}
+
+}  // namespace
+}  // namespace kal::test
