@@ -1,0 +1,129 @@
+#include "screens/ranking_board.hpp"
+
+#include <algorithm>
+#include <array>
+#include <string_view>
+
+#include "console/console.hpp"
+#include "screens/ranking_file.hpp"
+#include "shell/draw.hpp"
+#include "shell/music.hpp"
+#include "shell/screen_kit.hpp"
+
+namespace kal {
+
+int after_game = 0;
+
+namespace {
+
+struct PlaceStyle {
+    int colour;
+    std::string_view suffix;
+};
+
+// 1st to 5th place.
+constexpr std::array<PlaceStyle, 5> place_styles{{
+    {12, "st"},
+    {9, "nd"},
+    {2, "rd"},
+    {2, "th"},
+    {2, "th"},
+}};
+
+constexpr std::string_view k_rule = "━━━━━━━━━━━━━";
+
+// The 5th place stands at (35, 22); each place above it 7 columns left and 4 rows up.
+constexpr int k_lowest_place = 5;
+constexpr int k_lowest_x = 35;
+constexpr int k_lowest_y = 22;
+constexpr int k_step_x = 7;
+constexpr int k_step_y = 4;
+
+constexpr int k_name_offset = 11;
+constexpr int k_hundreds_offset = 25;
+constexpr int k_tens_offset = 31;
+constexpr int k_units_offset = 37;
+
+// A score has room for three glyphs. A damaged file may hold any score: below 0 reads 0 and
+// above 999 holds at 999, so only digits are drawn and nothing leaves the board.
+constexpr int k_lowest_score_shown = 0;
+constexpr int k_highest_score_shown = 999;
+
+constexpr std::uint64_t k_place_interval_ms = 100;
+
+constexpr int k_black = 0;
+constexpr int k_white = 15;
+constexpr int k_heading_colour = 12;
+
+void draw_heading() {
+    console.color(k_black, k_white);
+    console.cls(k_keep, k_keep);
+    print_at(36, 2, k_heading_colour, k_white, "HI SCORE");
+}
+
+void draw_score(std::int32_t score, int x, int y) {
+    const int shown = std::clamp(score, k_lowest_score_shown, k_highest_score_shown);
+    if (shown > 99) {
+        draw_digit_at(shown / 100, x + k_hundreds_offset, y - 1);
+    }
+    draw_digit_at(shown / 10 % 10, x + k_tens_offset, y - 1);
+    draw_digit_at(shown % 10, x + k_units_offset, y - 1);
+}
+
+// The place digit with its suffix and rule, the name, and the score above the rule.
+void draw_place(int place) {
+    const auto index = static_cast<std::size_t>(place - 1);
+    const PlaceStyle& style = place_styles[index];
+    const RankEntry& entry = rank_table[index];
+    const int x = k_lowest_x - k_step_x * (k_lowest_place - place);
+    const int y = k_lowest_y - k_step_y * (k_lowest_place - place);
+    const DigitGlyph& glyph = DigitFont[static_cast<std::size_t>(place)];
+
+    console.color(style.colour, k_keep);
+    print_at(x, y - 1, glyph[0]);
+    print_at(x, y, glyph[1]);
+    console.print(style.suffix);
+    print_at(x, y + 1, glyph[2]);
+    console.print(k_rule);
+
+    console.color(k_black, k_white);
+    console.locate(x + k_name_offset, y);
+    // The whole field, never more: the name ends at its zero byte or at the field's end.
+    console.print_cp932(std::string_view(entry.name.data(), entry.name.size()));
+
+    console.color(style.colour, k_keep);
+    draw_score(entry.score, x, y);
+}
+
+void draw_bottom_line() {
+    console.color(k_black, k_white);
+    if (after_game != 0) {
+        after_game = 0;
+        print_at(36, 25, "Thank you for your playing. Press SPACE KEY.");
+    } else {
+        print_at(64, 25, "Press SPACE KEY.");
+    }
+}
+
+}  // namespace
+
+Screen ranking_board() {
+    draw_heading();
+    // The board always shows the file as it is now, and leaves it in its full form.
+    load_ranking();
+    save_ranking();
+    for (int place = k_lowest_place; place >= 1; --place) {
+        draw_place(place);
+        // The music is not serviced while the staircase climbs.
+        console.wait(k_place_interval_ms);
+    }
+    draw_bottom_line();
+    wait_space(k_track_title);
+    return Screen::title;
+}
+
+void reset_ranking_board() {
+    after_game = 0;
+}
+
+}  // namespace kal
