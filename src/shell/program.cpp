@@ -22,18 +22,13 @@ namespace {
 
 using ScreenFunction = Screen (*)();
 
-// Screens that are not part of the game yet lead back to the title screen.
-Screen back_to_title() {
-    return Screen::title;
-}
-
 constexpr std::array<ScreenFunction, 6> screen_functions{{
-    title_screen,   // Screen::title
-    back_to_title,  // Screen::normal_mode
-    back_to_title,  // Screen::tutorial
-    back_to_title,  // Screen::ranking_board
-    back_to_title,  // Screen::credits
-    back_to_title,  // Screen::result
+    title_screen,       // Screen::title
+    start_normal_mode,  // Screen::normal_mode
+    tutorial_screen,    // Screen::tutorial
+    ranking_board,      // Screen::ranking_board
+    credits_screen,     // Screen::credits
+    result_screen,      // Screen::result
 }};
 
 }  // namespace
