@@ -1,6 +1,7 @@
 #include "play/answer.hpp"
 
 #include <array>
+#include <string_view>
 
 #include "console/console.hpp"
 #include "play/pacing.hpp"
@@ -23,6 +24,14 @@ constexpr float k_penalty_seconds = 3.0F;
 constexpr int k_time_over_phases = 15;
 constexpr int k_time_over_phase_ms = 500;
 
+// A quick correct answer gains time: the faster, the more.
+struct TimeBonus {
+    std::string_view text;
+    int x;
+    int fg;
+    int seconds;
+};
+
 struct BonusBand {
     double below_seconds;  // compared with the reaction time as a float
     TimeBonus bonus;
@@ -43,6 +52,17 @@ double ms_to_seconds(std::uint64_t ms) {
 
 std::size_t at(int index) {
     return static_cast<std::size_t>(index);
+}
+
+// The bonus for a correct answer after reaction_ms, or nothing at 4 seconds and more.
+const TimeBonus* bonus_for(std::uint64_t reaction_ms) {
+    const auto seconds = static_cast<float>(ms_to_seconds(reaction_ms));
+    for (const BonusBand& band : bonus_bands) {
+        if (static_cast<double>(seconds) < band.below_seconds) {
+            return &band.bonus;
+        }
+    }
+    return nullptr;
 }
 
 // The clock of the answer phase: the latest reading and the time left at that reading.
@@ -216,16 +236,6 @@ void tidy_after_judging() {
 }
 
 }  // namespace
-
-const TimeBonus* bonus_for(std::uint64_t reaction_ms) {
-    const auto seconds = static_cast<float>(ms_to_seconds(reaction_ms));
-    for (const BonusBand& band : bonus_bands) {
-        if (static_cast<double>(seconds) < band.below_seconds) {
-            return &band.bonus;
-        }
-    }
-    return nullptr;
-}
 
 std::optional<Answer> choose_answer(int digits) {
     const SoundId decide = console.load_sound("kettei.wav");

@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <optional>
-#include <string_view>
 
 namespace kal {
 
@@ -29,16 +28,5 @@ Judged judge_answer(const Answer& answer, int missing, int digits);
 
 // The end of a game that ran out of time: the readout at zero and "タイムオーバー" blinking.
 void time_over();
-
-// A quick correct answer gains time: the faster, the more.
-struct TimeBonus {
-    std::string_view text;
-    int x;
-    int fg;
-    int seconds;
-};
-
-// The bonus for a correct answer after reaction_ms, or nothing at 4 seconds and more.
-const TimeBonus* bonus_for(std::uint64_t reaction_ms);
 
 }  // namespace kal

@@ -16,7 +16,6 @@ namespace kal {
 namespace {
 
 constexpr float k_starting_seconds = 20.0F;
-constexpr std::string_view k_instruction = "-上の数字に無い物を選んで下さい-";
 constexpr int k_banner_row = 7;
 constexpr int k_caption_row = 17;
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
-#include <string_view>
 #include <utility>
 
 #include "console/console.hpp"
@@ -113,9 +112,7 @@ void draw_scroll_tick(int x, int digits) {
     level_bg_color(play.level);
     blank_row(10);
     blank_row(4);
-    console.color(9, 15);
-    console.color(0, 15);
-    print_at(24, 14, "-上の数字に無い物を選んで下さい-");
+    print_at(24, 14, 0, 15, k_instruction);
 }
 
 }  // namespace

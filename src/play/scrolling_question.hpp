@@ -4,10 +4,15 @@
 // announcement with its countdown, the speed cue, and the digits scrolling from beyond the
 // right edge of the screen to beyond the left edge.
 
+#include <string_view>
+
 #include "play/normal_mode.hpp"
 #include "play/question_table.hpp"
 
 namespace kal {
+
+// The instruction line under the scrolling row, at (24, 14).
+inline constexpr std::string_view k_instruction = "-上の数字に無い物を選んで下さい-";
 
 // Mixes the digit pool from the order the last question left and keeps a copy of the order
 // in which the row will scroll.

@@ -129,9 +129,6 @@ struct Turn {
     std::vector<int> scrolled;  // the row as read while it scrolled
     std::vector<int> candidates;
     std::string readout;
-    int level = -1;  // the level indicator's glyphs
-    int number = -1;
-    int number_second = -1;
 
     // The candidate that did not scroll, or -1 when not exactly one did not.
     [[nodiscard]] int missing_index() const {
@@ -202,9 +199,6 @@ private:
             turn.cursor_ms = sim_.now_ms();
             turn.scrolled = scrolled_;
             turn.readout = readout(sim_);
-            turn.level = glyph_at(sim_, 1, 24);
-            turn.number = glyph_at(sim_, 9, 24);
-            turn.number_second = glyph_at(sim_, 15, 24);
             return turn;
         }
         return std::nullopt;

@@ -147,15 +147,5 @@ TEST_F(ScrollingQuestionTest, CandidatesAreTheScrolledDigitsAndTheOneThatDidNotS
     }
 }
 
-TEST_F(ScrollingQuestionTest, PoolShufflesOnFromWhereTheLastQuestionLeftIt) {
-    std::srand(7);
-    shuffle_pool();
-    const DigitRow first = play.digit_pool;
-    std::srand(7);
-    shuffle_pool();
-    EXPECT_NE(play.digit_pool, first);
-    EXPECT_EQ(play.row_copy, play.digit_pool);
-}
-
 }  // namespace
 }  // namespace kal::test
