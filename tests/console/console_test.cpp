@@ -297,3 +297,20 @@ TEST_F(ConsoleTest, ReadWordTakesOneWordAndKeepsTheRestOfTheLine) {
 
 }  // namespace
 }  // namespace kal::test
+
+namespace kal::test {
+namespace {
+
+TEST_F(ConsoleTest, OnATerminalWithoutReleasesATapReadsDownOnTheNextPoll) {
+    sim.set_kitty(false);
+    console.set_traits({AmbiguousWidth::narrow, false, false});
+    sim.tap(k_key_space, sim.now_ms() + 50);
+    console.wait(100);
+    EXPECT_EQ(console.inkey(k_key_right), 0);
+    EXPECT_EQ(console.inkey(k_key_space), 1);
+    console.wait(200);
+    EXPECT_EQ(console.inkey(k_key_space), 0);
+}
+
+}  // namespace
+}  // namespace kal::test
