@@ -215,13 +215,13 @@ bool begins_new_level() {
 
 // One question from its count to its judging; false once the game has ended.
 bool play_question() {
-    const QuestionSpec& spec = next_question();
-    if (run_question(spec) == BannerEnd::all_clear) {
+    const QuestionSpec& question = next_question();
+    if (run_question(question) == BannerEnd::all_clear) {
         return false;
     }
-    const int missing = show_candidates(spec.digits);
-    const std::optional<Answer> answer = choose_answer(spec.digits);
-    if (answer && judge_answer(*answer, missing, spec.digits) == Judged::next_question) {
+    const int missing = show_candidates(question.digits);
+    const std::optional<Answer> answer = choose_answer(question.digits);
+    if (answer && judge_answer(*answer, missing, question.digits) == Judged::next_question) {
         return true;
     }
     time_over();
@@ -245,7 +245,7 @@ const QuestionSpec& next_question() {
         ++play.level;
     }
     draw_level_indicator();
-    return question_spec(play.question_no);
+    return question_row(play.question_no);
 }
 
 BannerEnd show_stage_banner() {

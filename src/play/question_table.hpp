@@ -34,7 +34,7 @@ inline constexpr std::array<QuestionSpec, k_question_count + 1> question_table{{
 }};
 
 // The row of question 1..41.
-constexpr const QuestionSpec& question_spec(int question_no) {
+constexpr const QuestionSpec& question_row(int question_no) {
     return question_table[static_cast<std::size_t>(question_no - 1)];
 }
 

@@ -126,23 +126,23 @@ void shuffle_pool() {
     play.row_copy = play.digit_pool;
 }
 
-BannerEnd run_question(const QuestionSpec& spec) {
+BannerEnd run_question(const QuestionSpec& question) {
     SpeedCues cues;
     shuffle_pool();
     if (show_stage_banner() == BannerEnd::all_clear) {
         return BannerEnd::all_clear;
     }
-    announce_question(spec.digits, spec.speed);
-    cues.play_for(spec.speed);
-    scroll_row(spec);
+    announce_question(question.digits, question.speed);
+    cues.play_for(question.speed);
+    scroll_row(question);
     return BannerEnd::question_follows;
 }
 
-void scroll_row(const QuestionSpec& spec) {
+void scroll_row(const QuestionSpec& question) {
     draw_y = k_scroll_row;
-    for (int x = k_row_start_x; x > k_row_gone_x; x -= spec.step) {
-        draw_scroll_tick(x, spec.digits);
-        wait_ms(spec.delay_ms);
+    for (int x = k_row_start_x; x > k_row_gone_x; x -= question.step) {
+        draw_scroll_tick(x, question.digits);
+        wait_ms(question.delay_ms);
     }
 }
 

@@ -20,11 +20,11 @@ void shuffle_pool();
 
 // Shuffles, shows any banner, announces the question and scrolls its row. Returns
 // BannerEnd::all_clear when the all-clear banner ended the game instead.
-BannerEnd run_question(const QuestionSpec& spec);
+BannerEnd run_question(const QuestionSpec& question);
 
-// Scrolls the first spec.digits digits of the pool across rows 6 to 8, one tick per
-// spec.delay_ms after each tick's drawing, spec.step columns per tick.
-void scroll_row(const QuestionSpec& spec);
+// Scrolls the first question.digits digits of the pool across rows 6 to 8, one tick per
+// question.delay_ms after each tick's drawing, question.step columns per tick.
+void scroll_row(const QuestionSpec& question);
 
 // Lays out the scrolled digits and the one that did not scroll, in random order, on rows 16 to
 // 18; returns the digit that did not scroll.

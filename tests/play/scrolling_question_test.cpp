@@ -52,7 +52,7 @@ TEST_F(ScrollingQuestionTest, SpeedFigureChoosesTheCueThatSoundsAsTheRowStarts) 
 
 TEST_F(ScrollingQuestionTest, EachTickComesDelayMillisecondsAfterItsDrawingStepColumnsOn) {
     struct Case {
-        QuestionSpec spec;
+        QuestionSpec question;
         std::size_t ticks;
     };
     const Case cases[] = {{{2, 30, 1, 25}, 133},
@@ -61,7 +61,7 @@ TEST_F(ScrollingQuestionTest, EachTickComesDelayMillisecondsAfterItsDrawingStepC
                           {{4, 500, 3, 15}, 45},
                           {{8, 999, 4, 5}, 34}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.spec.step);
+        SCOPED_TRACE(c.question.step);
         draw_white_screen();
         play.digit_pool = {7, 3, 8, 0, 9, 5, 6, 2, 1, 4};
         struct Frame {
@@ -73,21 +73,21 @@ TEST_F(ScrollingQuestionTest, EachTickComesDelayMillisecondsAfterItsDrawingStepC
         int x = 83;
         watch.watchers = {[&] {
             frames.push_back({now(), x >= 1 && x <= 75 ? glyph_at(sim, x, 7) : -1});
-            x -= c.spec.step;
+            x -= c.question.step;
         }};
 
-        scroll_row(c.spec);
+        scroll_row(c.question);
 
         ASSERT_EQ(frames.size(), c.ticks);
-        EXPECT_EQ(now(), started + c.ticks * static_cast<std::uint64_t>(c.spec.delay_ms));
+        EXPECT_EQ(now(), started + c.ticks * static_cast<std::uint64_t>(c.question.delay_ms));
         int tick_x = 83;
-        for (std::size_t n = 0; n < frames.size(); ++n, tick_x -= c.spec.step) {
-            EXPECT_EQ(frames[n].at, started + n * static_cast<std::uint64_t>(c.spec.delay_ms));
+        for (std::size_t n = 0; n < frames.size(); ++n, tick_x -= c.question.step) {
+            EXPECT_EQ(frames[n].at, started + n * static_cast<std::uint64_t>(c.question.delay_ms));
             if (tick_x >= 1 && tick_x <= 75) {
                 EXPECT_EQ(frames[n].first_digit, 7) << "x " << tick_x;
             }
         }
-        EXPECT_GT(tick_x + c.spec.step, -50);
+        EXPECT_GT(tick_x + c.question.step, -50);
         EXPECT_LE(tick_x, -50);
         watch.watchers.clear();
     }

@@ -201,9 +201,9 @@ TEST_F(StageBannerTest, LevelIndicatorCountsQuestionsWithinTheLevel) {
     int question = 0;
     for (const Case& c : cases) {
         while (question < c.question) {
-            const QuestionSpec& spec = next_question();
+            const QuestionSpec& row = next_question();
             ++question;
-            EXPECT_EQ(&spec, &question_spec(question));
+            EXPECT_EQ(&row, &question_row(question));
         }
         console.flush();
         EXPECT_EQ(play.level, c.level) << "question " << c.question;
