@@ -34,24 +34,24 @@ constexpr Instrument k_bright_lead{.wave = Waveform::pulse,
                                    .vibrato_cents = 7.0F};
 constexpr Instrument k_saw_lead{.wave = Waveform::saw,
                                 .envelope = {5.0F, 600.0F, 0.6F, 80.0F},
-                                .gain = 0.32F,
+                                .gain = 0.5F,
                                 .filter = FilterMode::lowpass,
                                 .cutoff = 3200.0F,
                                 .vibrato_cents = 8.0F};
 constexpr Instrument k_arp{.wave = Waveform::pulse,
                            .duty = 0.125F,
                            .envelope = {2.0F, 180.0F, 0.15F, 40.0F},
-                           .gain = 0.16F,
+                           .gain = 0.26F,
                            .filter = FilterMode::lowpass,
                            .cutoff = 4500.0F};
 constexpr Instrument k_pah{.wave = Waveform::pulse,
                            .duty = 0.25F,
                            .envelope = {3.0F, 220.0F, 0.1F, 40.0F},
-                           .gain = 0.16F,
+                           .gain = 0.24F,
                            .filter = FilterMode::lowpass,
                            .cutoff = 3000.0F};
 constexpr Instrument k_bass{
-    .wave = Waveform::triangle, .envelope = {3.0F, 500.0F, 0.6F, 50.0F}, .gain = 0.6F};
+    .wave = Waveform::triangle, .envelope = {3.0F, 500.0F, 0.6F, 50.0F}, .gain = 0.5F};
 constexpr Instrument k_pulse_bass{.wave = Waveform::pulse,
                                   .duty = 0.5F,
                                   .envelope = {3.0F, 300.0F, 0.5F, 40.0F},
@@ -66,7 +66,7 @@ constexpr Instrument k_saw_bass{.wave = Waveform::saw,
                                 .resonance = 1.2F};
 constexpr Instrument k_pad{.wave = Waveform::saw,
                            .envelope = {90.0F, 1500.0F, 0.6F, 180.0F},
-                           .gain = 0.1F,
+                           .gain = 0.25F,
                            .filter = FilterMode::lowpass,
                            .cutoff = 1500.0F};
 constexpr Instrument k_soft_pad{
@@ -77,13 +77,13 @@ constexpr Instrument k_kick{.wave = Waveform::triangle,
                             .glide = -170.0F};
 constexpr Instrument k_snare{.wave = Waveform::noise,
                              .envelope = {1.0F, 140.0F, 0.0F, 20.0F},
-                             .gain = 0.55F,
+                             .gain = 1.6F,
                              .filter = FilterMode::bandpass,
                              .cutoff = 1800.0F,
                              .resonance = 0.8F};
 constexpr Instrument k_hat{.wave = Waveform::noise,
                            .envelope = {1.0F, 45.0F, 0.0F, 10.0F},
-                           .gain = 0.16F,
+                           .gain = 0.22F,
                            .filter = FilterMode::highpass,
                            .cutoff = 7000.0F};
 

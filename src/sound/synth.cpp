@@ -228,10 +228,8 @@ private:
 };
 
 // --- Sound generation ----------------------------------------------------------------------
-
-// A note is rendered in blocks, each stage running its own tight loop over the block.
-constexpr std::size_t k_block_frames = 256;
-using Block = std::array<double, k_block_frames>;
+// Oscillator, filter and envelope each keep a running state and are stepped frame by frame in
+// one loop, so that their independent recurrences overlap in the processor.
 
 std::size_t ms_to_frames(float ms) {
     return static_cast<std::size_t>(std::lround(ms * static_cast<float>(k_sample_rate) / 1000.0F));
@@ -248,6 +246,19 @@ double sixty_db_factor(std::size_t frames) {
 
 double glide_factor(float semitones_per_second) {
     return std::exp2(semitones_per_second / (k_semitones * static_cast<double>(k_sample_rate)));
+}
+
+double magnitude(double value) {
+    return value < 0.0 ? -value : value;
+}
+
+// Brings a phase that has just passed 1 back into [0, 1).
+double wrap(double phase) {
+    return phase >= 1.0 ? phase - 1.0 : phase;
+}
+
+bool near_jump(double phase, double step) {
+    return phase < step || phase > 1.0 - step;
 }
 
 // Rounds off the jump of a pulse or saw wave that lies at phase 0, so that high notes do not
@@ -272,107 +283,57 @@ public:
           lfo_step_(instrument.vibrato_hz / k_sample_rate),
           noise_(seed | 1U) {}
 
-    void fill(std::span<double> out) {
-        advance(out.size());
-        switch (wave_) {
-            case Waveform::pulse:
-                pulse(out);
-                break;
-            case Waveform::triangle:
-                triangle(out);
-                break;
-            case Waveform::saw:
-                saw(out);
-                break;
-            case Waveform::noise:
-                noise(out);
-                break;
+    double next() {
+        const double step = vibrato_depth_ == 0.0 ? step_ : step_with_vibrato();
+        const double value = shape(step);
+        phase_ = wrap(phase_ + step);
+        if (glide_ != 1.0) {
+            step_ = std::clamp(step_ * glide_, k_lowest_step, k_highest_step);
         }
+        return value;
     }
 
 private:
-    // The phase and step of each frame of the block, with vibrato and glide applied.
-    void advance(std::size_t frames) {
-        double* const phases = phases_.data();
-        double* const steps = steps_.data();
-        if (vibrato_depth_ == 0.0 && glide_ == 1.0) {
-            for (std::size_t i = 0; i < frames; ++i) {
-                phases[i] = phase_;
-                steps[i] = step_;
-                phase_ += step_;
-                phase_ -= phase_ >= 1.0 ? 1.0 : 0.0;
-            }
-            return;
+    double step_with_vibrato() {
+        lfo_phase_ = wrap(lfo_phase_ + lfo_step_);
+        const double lfo = 1.0 - 4.0 * magnitude(lfo_phase_ - 0.5);
+        return step_ * (1.0 + vibrato_depth_ * lfo);
+    }
+
+    double shape(double step) {
+        switch (wave_) {
+            case Waveform::pulse:
+                return pulse(step);
+            case Waveform::triangle:
+                return 4.0 * magnitude(phase_ - 0.5) - 1.0;
+            case Waveform::saw:
+                return 2.0 * phase_ - 1.0 -
+                       (near_jump(phase_, step) ? poly_blep(phase_, step) : 0.0);
+            case Waveform::noise:
+                break;
         }
-        for (std::size_t i = 0; i < frames; ++i) {
-            lfo_phase_ += lfo_step_;
-            lfo_phase_ -= lfo_phase_ >= 1.0 ? 1.0 : 0.0;
-            const double from_middle = lfo_phase_ - 0.5;
-            const double lfo = 1.0 - 4.0 * (from_middle < 0.0 ? -from_middle : from_middle);
-            const double step = step_ * (1.0 + vibrato_depth_ * lfo);
-            phases[i] = phase_;
-            steps[i] = step;
-            phase_ += step;
-            phase_ -= phase_ >= 1.0 ? 1.0 : 0.0;
-            step_ *= glide_;
-            step_ = step_ > k_highest_step ? k_highest_step : step_;
-            step_ = step_ < k_lowest_step ? k_lowest_step : step_;
-        }
+        return noise();
     }
 
     // A pulse without its DC part, so that any duty sits centred on zero.
-    void pulse(std::span<double> out) const {
-        const double offset = 2.0 * duty_ - 1.0;
-        const double* const phases = phases_.data();
-        const double* const steps = steps_.data();
-        double* const values = out.data();
-        for (std::size_t i = 0; i < out.size(); ++i) {
-            const double phase = phases[i];
-            const double step = steps[i];
-            double value = (phase < duty_ ? 1.0 : -1.0) - offset;
-            if (phase < step || phase > 1.0 - step) {
-                value += poly_blep(phase, step);
-            }
-            const double falling = phase >= duty_ ? phase - duty_ : phase + 1.0 - duty_;
-            if (falling < step || falling > 1.0 - step) {
-                value -= poly_blep(falling, step);
-            }
-            values[i] = value;
+    [[nodiscard]] double pulse(double step) const {
+        double value = (phase_ < duty_ ? 1.0 : -1.0) - (2.0 * duty_ - 1.0);
+        if (near_jump(phase_, step)) {
+            value += poly_blep(phase_, step);
         }
-    }
-
-    void triangle(std::span<double> out) const {
-        const double* const phases = phases_.data();
-        double* const values = out.data();
-        for (std::size_t i = 0; i < out.size(); ++i) {
-            const double from_middle = phases[i] - 0.5;
-            values[i] = 4.0 * (from_middle < 0.0 ? -from_middle : from_middle) - 1.0;
+        const double falling = phase_ >= duty_ ? phase_ - duty_ : phase_ + 1.0 - duty_;
+        if (near_jump(falling, step)) {
+            value -= poly_blep(falling, step);
         }
-    }
-
-    void saw(std::span<double> out) const {
-        const double* const phases = phases_.data();
-        const double* const steps = steps_.data();
-        double* const values = out.data();
-        for (std::size_t i = 0; i < out.size(); ++i) {
-            const double phase = phases[i];
-            const double step = steps[i];
-            values[i] = 2.0 * phase - 1.0;
-            if (phase < step || phase > 1.0 - step) {
-                values[i] -= poly_blep(phase, step);
-            }
-        }
+        return value;
     }
 
     // xorshift32: white noise that is the same on every run.
-    void noise(std::span<double> out) {
-        double* const values = out.data();
-        for (std::size_t i = 0; i < out.size(); ++i) {
-            noise_ ^= noise_ << 13U;
-            noise_ ^= noise_ >> 17U;
-            noise_ ^= noise_ << 5U;
-            values[i] = static_cast<double>(noise_) / 2147483648.0 - 1.0;
-        }
+    double noise() {
+        noise_ ^= noise_ << 13U;
+        noise_ ^= noise_ >> 17U;
+        noise_ ^= noise_ << 5U;
+        return static_cast<double>(noise_) / 2147483648.0 - 1.0;
     }
 
     Waveform wave_;
@@ -384,8 +345,6 @@ private:
     double lfo_step_;
     double lfo_phase_ = 0.0;
     std::uint32_t noise_;
-    Block phases_{};
-    Block steps_{};
 };
 
 // A state-variable filter; with key_follow its cutoff glides along with the note.
@@ -403,45 +362,26 @@ public:
                      k_highest_filter_coefficient);
     }
 
-    void process(std::span<double> block) {
-        switch (mode_) {
-            case FilterMode::none:
-                return;
-            case FilterMode::lowpass:
-                run(block, low_);
-                return;
-            case FilterMode::bandpass:
-                run(block, band_);
-                return;
-            case FilterMode::highpass:
-                run(block, high_);
-                return;
+    double next(double input) {
+        if (mode_ == FilterMode::none) {
+            return input;
         }
+        low_ += coefficient_ * band_;
+        const double high = input - low_ - damping_ * band_;
+        band_ += coefficient_ * high;
+        if (glide_ != 1.0) {
+            coefficient_ = std::min(coefficient_ * glide_, k_highest_filter_coefficient);
+        }
+        return mode_ == FilterMode::lowpass ? low_ : mode_ == FilterMode::bandpass ? band_ : high;
     }
 
 private:
-    // One pass over the block; output names the state that becomes each sample.
-    void run(std::span<double> block, const double& output) {
-        double* const samples = block.data();
-        for (std::size_t i = 0; i < block.size(); ++i) {
-            low_ += coefficient_ * band_;
-            high_ = samples[i] - low_ - damping_ * band_;
-            band_ += coefficient_ * high_;
-            coefficient_ *= glide_;
-            coefficient_ = coefficient_ > k_highest_filter_coefficient
-                               ? k_highest_filter_coefficient
-                               : coefficient_;
-            samples[i] = output;
-        }
-    }
-
     FilterMode mode_;
     double damping_;
     double glide_;
     double coefficient_ = 0.0;
     double low_ = 0.0;
     double band_ = 0.0;
-    double high_ = 0.0;
 };
 
 class EnvelopeGenerator {
@@ -454,21 +394,17 @@ public:
           release_factor_(sixty_db_factor(ms_to_frames(envelope.release_ms))),
           sustain_(envelope.sustain) {}
 
-    void apply(std::span<double> block) {
-        double* const samples = block.data();
-        for (std::size_t i = 0; i < block.size(); ++i) {
-            if (frame_ >= gate_frames_) {
-                level_ *= release_factor_;
-            } else if (attacking_) {
-                level_ += attack_step_;
-                attacking_ = level_ < 1.0;
-                level_ = attacking_ ? level_ : 1.0;
-            } else {
-                level_ = sustain_ + (level_ - sustain_) * decay_factor_;
-            }
-            ++frame_;
-            samples[i] *= level_;
+    double next() {
+        if (frame_++ >= gate_frames_) {
+            level_ *= release_factor_;
+        } else if (attacking_) {
+            level_ += attack_step_;
+            attacking_ = level_ < 1.0;
+            level_ = attacking_ ? level_ : 1.0;
+        } else {
+            level_ = sustain_ + (level_ - sustain_) * decay_factor_;
         }
+        return level_;
     }
 
 private:
@@ -499,14 +435,6 @@ std::size_t note_end(const Timing& timing, const Instrument& instrument, const N
            ms_to_frames(instrument.envelope.release_ms);
 }
 
-void add_into(std::span<float> mix, std::span<const double> block, double amplitude) {
-    float* const out = mix.data();
-    const double* const samples = block.data();
-    for (std::size_t i = 0; i < block.size(); ++i) {
-        out[i] += static_cast<float>(amplitude * samples[i]);
-    }
-}
-
 void render_note(std::span<float> mix, const Timing& timing, const Instrument& instrument,
                  const NoteEvent& note, std::uint32_t seed) {
     const std::size_t start = timing.frame_at(note.start_tick);
@@ -516,13 +444,10 @@ void render_note(std::span<float> mix, const Timing& timing, const Instrument& i
     Filter filter(instrument, frequency);
     EnvelopeGenerator envelope(instrument.envelope, timing.gate_frames(note));
     const double amplitude = static_cast<double>(instrument.gain) * note.velocity;
-    Block block{};
-    for (std::size_t frame = start; frame < end; frame += k_block_frames) {
-        const std::span<double> part(block.data(), std::min(k_block_frames, end - frame));
-        oscillator.fill(part);
-        filter.process(part);
-        envelope.apply(part);
-        add_into(mix.subspan(frame, part.size()), part, amplitude);
+    float* const out = mix.data();
+    for (std::size_t frame = start; frame < end; ++frame) {
+        out[frame] +=
+            static_cast<float>(amplitude * envelope.next() * filter.next(oscillator.next()));
     }
 }
 
@@ -538,12 +463,12 @@ void apply_fades(std::span<float> sound) {
 }
 
 std::vector<std::int16_t> to_pcm(std::span<float> sound, float peak) {
+    apply_fades(sound);
     float loudest = 0.0F;
     for (const float sample : sound) {
         loudest = std::max(loudest, std::abs(sample));
     }
     const float scale = loudest > 0.0F ? peak * k_full_scale / loudest : 0.0F;
-    apply_fades(sound);
     std::vector<std::int16_t> pcm(sound.size());
     for (std::size_t i = 0; i < sound.size(); ++i) {
         const float scaled = sound[i] * scale;
