@@ -56,6 +56,8 @@ void Console::attach(Platform& platform) {
     y_ = 1;
     terminal_at_cursor_ = false;
     too_small_ = false;
+    colour_stale_ = false;
+    split_cell_ = {};
     key_state_ = {};
     mouse_x_ = -1;
     mouse_y_ = -1;
@@ -148,6 +150,7 @@ void Console::emit_locate(int x, int y) {
 // Reset first, then the foreground, then the background. Bright colours use the bright colour
 // codes: bold and blink would make every white screen blink in light grey.
 void Console::emit_colour(int fg, int bg) {
+    colour_stale_ = false;
     const int fg_code = ((fg & k_bright) != 0 ? 90 : 30) + ansi_colour_map[fg & 7];
     const int bg_code = ((bg & k_bright) != 0 ? 100 : 40) + ansi_colour_map[bg & 7];
     std::array<char, 24> sequence{};
@@ -157,6 +160,7 @@ void Console::emit_colour(int fg, int bg) {
 }
 
 void Console::locate(int x, int y) {
+    repair_split_cell();
     x_ = x;
     y_ = y;
     if (on_screen(x, y)) {
@@ -176,6 +180,7 @@ void Console::color(int fg, int bg) {
     if (fg == k_keep_colour && bg == k_keep_colour) {
         return;
     }
+    repair_split_cell();
     emit_colour(fg_, bg_);
 }
 
@@ -184,7 +189,11 @@ void Console::bgcolor(int bg) {
 }
 
 void Console::cls(int fg, int bg) {
+    split_cell_ = {};
     color(fg, bg);
+    if (colour_stale_) {
+        emit_colour(fg_, bg_);  // the clear takes the terminal's current background
+    }
     emit("\x1b[2J");
     screen_.clear(fg_, bg_);
 }
@@ -232,14 +241,47 @@ void Console::put_char(char32_t ch) {
         terminal_at_cursor_ = false;
         return;
     }
+    if (split_cell_.pending && split_cell_.y == y_ && split_cell_.x >= x_ &&
+        split_cell_.x < x_ + width) {
+        split_cell_ = {};  // this character covers it anyway
+    }
+    repair_split_cell();
+    // Writing over one half of a full-width character destroys the other half, and many
+    // terminals blank it in their default colours; it is drawn again in its own.
+    const bool splits_left = screen_.at(x_, y_).width == 0;
+    const bool splits_right = screen_.at(x_ + width - 1, y_).width == 2;
+    if (splits_left) {
+        split_cell_ = {x_ - 1, y_, true};
+        repair_split_cell();
+    }
     screen_.put(x_, y_, ch, width, fg_, bg_);
     if (!terminal_at_cursor_) {
         emit_locate(x_, y_);
     }
+    if (colour_stale_) {
+        emit_colour(fg_, bg_);
+    }
     emit_char(ch, width);
+    if (splits_right) {
+        split_cell_ = {x_ + width, y_, true};
+    }
     x_ += width;
     // At the right edge the terminal waits to wrap; the next text needs a fresh position.
     terminal_at_cursor_ = x_ <= k_screen_cols;
+}
+
+void Console::repair_split_cell() {
+    if (!split_cell_.pending) {
+        return;
+    }
+    const SplitCell cell = split_cell_;
+    split_cell_ = {};
+    const Cell& left_behind = screen_.at(cell.x, cell.y);
+    emit_locate(cell.x, cell.y);
+    emit_colour(left_behind.fg, left_behind.bg);
+    emit(" ");
+    colour_stale_ = true;
+    terminal_at_cursor_ = cell.x + 1 == x_ && cell.y == y_;
 }
 
 void Console::emit_char(char32_t ch, int width) {
@@ -288,6 +330,7 @@ void Console::flush() {
     if (platform_->take_redraw_request()) {
         handle_redraw_request();
     }
+    repair_split_cell();
     if (!out_.empty()) {
         platform_->write_output(out_);
         out_.clear();
@@ -416,6 +459,7 @@ void Console::paint_small_terminal_notice(TermSize size) {
 }
 
 void Console::repaint() {
+    split_cell_ = {};
     emit("\x1b[0m\x1b[2J");
     emit(cursor_info_.visible ? "\x1b[?25h" : "\x1b[?25l");
     int fg = -1;

@@ -126,6 +126,7 @@ private:
     void emit_locate(int x, int y);
     void emit_char(char32_t ch, int width);
     void put_char(char32_t ch);
+    void repair_split_cell();
     void take_input();
     void answer_query(const InputEvent& event);
     void handle_redraw_request();
@@ -142,6 +143,13 @@ private:
     int y_ = 1;
     bool terminal_at_cursor_ = false;  // the terminal's cursor stands where x_, y_ say
     bool too_small_ = false;           // the terminal is below 80 x 25: draw only in the buffer
+    bool colour_stale_ = false;        // the terminal's colours are not fg_, bg_ any more
+    struct SplitCell {
+        int x = 0;
+        int y = 0;
+        bool pending = false;
+    };
+    SplitCell split_cell_;  // half of a full-width character left behind, to draw again
     std::array<std::uint32_t, 8> key_state_{};
     std::int16_t mouse_x_ = -1;
     std::int16_t mouse_y_ = -1;

@@ -314,3 +314,39 @@ TEST_F(ConsoleTest, OnATerminalWithoutReleasesATapReadsDownOnTheNextPoll) {
 
 }  // namespace
 }  // namespace kal::test
+
+namespace kal::test {
+namespace {
+
+TEST_F(ConsoleTest, OverwritingHalfAFullWidthCharacterKeepsTheOtherHalfInItsColours) {
+    console.color(0, 15);
+    console.cls(16, 16);
+    console.color(2, 15);
+    console.locate(26, 17);
+    console.print("　　　");  // full-width blanks at 26-27, 28-29, 30-31
+    console.color(9, 15);
+    console.locate(27, 17);
+    console.print("AB");  // splits 26-27 on its left
+    console.locate(31, 17);
+    console.print("C");  // splits 30-31 on its left
+    console.locate(40, 17);
+    console.print("ああ");
+    console.locate(40, 17);
+    console.print("X");  // splits 40-41 on its right
+    console.print("Y");  // and covers the rest of it at once
+    console.locate(42, 17);
+    console.print("Z");  // splits 42-43 on its right
+    console.flush();
+    for (const int x : {26, 29, 30, 43}) {
+        EXPECT_EQ(sim.cell(x, 17).bg, 15) << x;
+        EXPECT_EQ(sim.text(x, 17, 1), " ") << x;
+    }
+    EXPECT_EQ(sim.text(27, 17, 2), "AB");
+    EXPECT_EQ(sim.text(31, 17, 1), "C");
+    EXPECT_EQ(sim.text(40, 17, 3), "XYZ");
+    EXPECT_EQ(sim.cell(31, 17).fg, 9);
+    EXPECT_EQ(console.screen().at(26, 17).fg, 2);
+}
+
+}  // namespace
+}  // namespace kal::test
