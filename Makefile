@@ -46,3 +46,6 @@ deps:
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD)
+
+# More targets (end-to-end checks, fuzzing, benchmarks) live beside their code.
+-include mk/*.mk
