@@ -1,0 +1,291 @@
+#include "platform/openal_audio.hpp"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "sound/embedded_sounds.hpp"
+#include "sound/wav_file.hpp"
+
+extern char** environ;
+
+namespace kal {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr std::string_view k_child_variable = "KALEIDRON_AUDIO_CHILD";
+constexpr PcmFormat k_mono16{1, 48000, 16};
+
+std::vector<std::uint8_t> samples_of(std::string_view name) {
+    WavFile wav;
+    if (wav.open_memory(find_embedded_sound(name)) != S_OK) {
+        return {};
+    }
+    std::vector<std::uint8_t> samples(wav.data_size());
+    std::uint32_t count = 0;
+    wav.read(samples.data(), wav.data_size(), &count);
+    return samples;
+}
+
+// --- What a child process does --------------------------------------------------------------
+
+int child_without_device() {
+    const std::vector<std::uint8_t> click = samples_of("kasoru.wav");
+    const auto audio = make_openal_audio();
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (audio->open_voice("kasoru.wav", k_mono16, click) != 0) {
+            return 2;
+        }
+    }
+    return 0;
+}
+
+// Plays the cursor click alone, then the title theme, into OpenAL's wave-file output, which
+// renders in real time: the sleeps are the length of what gets written.
+int child_playing_into_a_file() {
+    const std::vector<std::uint8_t> title = samples_of("title.wav");
+    std::vector<std::uint8_t> click = samples_of("kasoru.wav");
+    click.push_back(0x7F);  // a torn last frame, which the voice must drop
+    auto audio = make_openal_audio();
+    const std::uint32_t click_voice = audio->open_voice("kasoru.wav", k_mono16, click);
+    const std::uint32_t title_voice = audio->open_voice("title.wav", k_mono16, title);
+    if (click_voice == 0 || title_voice == 0 || click_voice == title_voice) {
+        return 2;
+    }
+    if (audio->open_voice("deep.wav", PcmFormat{1, 48000, 24}, title) != 0) {
+        return 3;
+    }
+    if (!audio->restart(click_voice)) {
+        return 4;
+    }
+    std::this_thread::sleep_for(400ms);
+    if (!audio->restart(title_voice)) {
+        return 5;
+    }
+    std::this_thread::sleep_for(600ms);
+    audio.reset();  // closing the device completes the file's header
+    return 0;
+}
+
+int run_child(std::string_view scenario) {
+    if (scenario == "no-device") {
+        return child_without_device();
+    }
+    if (scenario == "wave-file") {
+        return child_playing_into_a_file();
+    }
+    return 100;
+}
+
+// OpenAL Soft reads its configuration once per process, so a check with a configuration of
+// its own runs in a fresh copy of this test program. In such a copy this hook, which runs
+// before main, does the child's part and ends the process.
+[[maybe_unused]] const bool k_child_hook = [] {
+    const char* scenario = std::getenv(std::string(k_child_variable).c_str());
+    if (scenario != nullptr) {
+        std::_Exit(run_child(scenario));
+    }
+    return true;
+}();
+
+// --- The test's side -----------------------------------------------------------------------
+
+class TempDir {
+public:
+    TempDir() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "kaleidron-al-XXXXXX");
+        path_ = ::mkdtemp(pattern.data());
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    ~TempDir() { std::filesystem::remove_all(path_); }
+    [[nodiscard]] const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+std::string read_text(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+struct ChildRun {
+    int exit_code = -1;
+    std::string errors;  // everything the child wrote to stderr
+};
+
+// Runs a scenario in a copy of this program with a clean sound environment plus settings.
+ChildRun run_in_child(std::string_view scenario, const std::vector<std::string>& settings,
+                      const std::filesystem::path& dir) {
+    std::vector<std::string> env;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string_view variable(*entry);
+        if (!variable.starts_with("ALSOFT_") && !variable.starts_with("ALSA_CONFIG_PATH=") &&
+            !variable.starts_with(k_child_variable)) {
+            env.emplace_back(variable);
+        }
+    }
+    env.push_back(std::string(k_child_variable) + "=" + std::string(scenario));
+    env.insert(env.end(), settings.begin(), settings.end());
+    std::vector<char*> envp;
+    for (std::string& variable : env) {
+        envp.push_back(variable.data());
+    }
+    envp.push_back(nullptr);
+    std::string program = "/proc/self/exe";
+    std::vector<char*> argv{program.data(), nullptr};
+    const std::filesystem::path errors = dir / "stderr.txt";
+    const int errors_fd = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const int null_fd = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(errors_fd, STDERR_FILENO);
+        ::dup2(null_fd, STDOUT_FILENO);
+        ::execve(program.c_str(), argv.data(), envp.data());
+        ::_exit(127);
+    }
+    ::close(errors_fd);
+    ::close(null_fd);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_text(errors)};
+}
+
+// Sends fd 2 to a file for the lifetime of the object, to see what the libraries print.
+class CapturedStderr {
+public:
+    explicit CapturedStderr(std::filesystem::path path)
+        : path_(std::move(path)), saved_(::dup(STDERR_FILENO)) {
+        const int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        ::dup2(fd, STDERR_FILENO);
+        ::close(fd);
+    }
+    CapturedStderr(const CapturedStderr&) = delete;
+    CapturedStderr& operator=(const CapturedStderr&) = delete;
+    ~CapturedStderr() { restore(); }
+
+    std::string release() {
+        restore();
+        return read_text(path_);
+    }
+
+private:
+    void restore() {
+        if (saved_ >= 0) {
+            ::dup2(saved_, STDERR_FILENO);
+            ::close(saved_);
+            saved_ = -1;
+        }
+    }
+
+    std::filesystem::path path_;
+    int saved_;
+};
+
+TEST(OpenAlAudio, WithoutDeviceEveryVoiceIsZeroAtOnceAndNothingIsPrinted) {
+    setenv("ALSOFT_DRIVERS", "nosuch", 0);
+    const TempDir dir;
+    const std::vector<std::uint8_t> click = samples_of("kasoru.wav");
+    CapturedStderr captured(dir.path() / "stderr.txt");
+    const auto start = std::chrono::steady_clock::now();
+    {
+        const auto audio = make_openal_audio();
+        for (int attempt = 0; attempt < 50; ++attempt) {
+            EXPECT_EQ(audio->open_voice("kasoru.wav", k_mono16, click), 0U);
+        }
+        EXPECT_FALSE(audio->restart(0));
+        EXPECT_FALSE(audio->stop(0));
+        audio->close(0);
+    }
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(captured.release(), "");
+    EXPECT_LT(took, 500ms);
+}
+
+TEST(OpenAlAudio, NeitherOpenAlNorAlsaSpeaksWhenTheDeviceCannotOpen) {
+    const TempDir dir;
+    // An empty ALSA configuration knows no "default" device: ALSA and OpenAL both report it.
+    std::ofstream(dir.path() / "alsa.conf").flush();
+    const ChildRun run = run_in_child(
+        "no-device",
+        {"ALSOFT_DRIVERS=alsa", "ALSA_CONFIG_PATH=" + (dir.path() / "alsa.conf").string()},
+        dir.path());
+    EXPECT_EQ(run.exit_code, 0) << "a voice was made without a device";
+    EXPECT_EQ(run.errors, "");
+}
+
+// The loudest sample, over all channels, in each 10 ms of 16-bit interleaved output.
+std::vector<int> peaks_per_10ms(const std::vector<std::uint8_t>& bytes, std::size_t channels) {
+    constexpr std::size_t k_frames_per_window = 480;
+    const std::size_t window_bytes = k_frames_per_window * channels * 2;
+    std::vector<int> peaks;
+    for (std::size_t at = 0; at + window_bytes <= bytes.size(); at += window_bytes) {
+        int peak = 0;
+        for (std::size_t i = at; i < at + window_bytes; i += 2) {
+            const auto sample = static_cast<std::int16_t>(bytes[i] | (bytes[i + 1] << 8U));
+            peak = std::max(peak, std::abs(static_cast<int>(sample)));
+        }
+        peaks.push_back(peak);
+    }
+    return peaks;
+}
+
+TEST(OpenAlAudio, CursorClickAndTitleThemeAreReallyMixed) {
+    const TempDir dir;
+    const std::filesystem::path output = dir.path() / "mixed.wav";
+    const std::filesystem::path config = dir.path() / "alsoft.conf";
+    std::ofstream(config) << "[general]\ndrivers=wave\nchannels=stereo\nsample-type=int16\n"
+                             "frequency=48000\n[wave]\nfile="
+                          << output.string() << "\n";
+    const ChildRun run = run_in_child("wave-file", {"ALSOFT_CONF=" + config.string()}, dir.path());
+    ASSERT_EQ(run.exit_code, 0);
+    EXPECT_EQ(run.errors, "");
+
+    WavFile wav;
+    ASSERT_EQ(wav.open(output.c_str()), S_OK);
+    ASSERT_EQ(wav.format()->channels, 2);
+    ASSERT_EQ(wav.format()->bits_per_sample, 16);
+    std::vector<std::uint8_t> bytes(wav.data_size());
+    std::uint32_t count = 0;
+    ASSERT_EQ(wav.read(bytes.data(), wav.data_size(), &count), S_OK);
+    const std::vector<int> peaks = peaks_per_10ms(bytes, 2);
+    // About one second was played: 400 ms from the click, 600 ms of the theme.
+    EXPECT_GE(peaks.size(), 90U);
+    EXPECT_LE(peaks.size(), 400U);
+
+    const auto click =
+        std::find_if(peaks.begin(), peaks.end(), [](int peak) { return peak > 2000; });
+    ASSERT_NE(click, peaks.end()) << "the click never sounded";
+    const auto window = [&](std::ptrdiff_t from_ms, std::ptrdiff_t to_ms) {
+        const std::ptrdiff_t last = peaks.end() - click;
+        return std::vector<int>(click + std::min(from_ms / 10, last),
+                                click + std::min(to_ms / 10, last));
+    };
+    const std::vector<int> after_click = window(150, 330);
+    ASSERT_FALSE(after_click.empty());
+    EXPECT_LT(*std::max_element(after_click.begin(), after_click.end()), 100)
+        << "the click is short and nothing else plays yet";
+    const std::vector<int> theme = window(450, 900);
+    ASSERT_FALSE(theme.empty());
+    const auto sounding =
+        std::count_if(theme.begin(), theme.end(), [](int peak) { return peak > 1000; });
+    EXPECT_GT(sounding, static_cast<std::ptrdiff_t>(theme.size() * 8 / 10)) << "the theme plays on";
+}
+
+}  // namespace
+}  // namespace kal
