@@ -148,47 +148,5 @@ TEST(Synth, NoteRingsThroughItsReleaseThenFallsSilent) {
     EXPECT_EQ(peak_between(samples, ms(1060), samples.size()), 0);
 }
 
-struct LengthCase {
-    const char* name;
-    std::string_view notes;
-    std::uint32_t length_ms;
-    std::size_t frames;
-};
-
-TEST(Synth, SoundLastsItsSetLengthOrUntilItsNotesHaveDiedAway) {
-    const Instrument instrument{.wave = Waveform::pulse, .envelope = k_organ};
-    const std::vector<LengthCase> cases{
-        {"natural: one second and the 50 ms release", "q8 c4", 0, ms(1050)},
-        {"natural: trailing rests add nothing", "q8 c4 r1", 0, ms(1050)},
-        {"set length cuts a longer note", "c1", 1234, ms(1234)},
-        {"set length pads a shorter note", "c16", 1234, ms(1234)},
-    };
-    for (const LengthCase& c : cases) {
-        EXPECT_EQ(render_one(instrument, c.notes, 60.0, c.length_ms).size(), c.frames) << c.name;
-    }
-}
-
-TEST(Synth, ScalesToItsPeakAndFadesInAndOut) {
-    const Instrument instrument{.wave = Waveform::saw, .envelope = k_organ, .gain = 3.0F};
-    for (const float peak : {0.25F, 0.3548F, 0.5F}) {
-        const auto samples = render_one(instrument, "o3 q8 c2 e2", 120.0, 0, peak);
-        EXPECT_NEAR(peak_between(samples, 0, samples.size()), peak * 32767.0F, 1.0) << peak;
-        EXPECT_EQ(samples.front(), 0) << peak;
-        EXPECT_EQ(samples.back(), 0) << peak;
-        EXPECT_LT(peak_between(samples, 0, 12), peak * 32767.0F / 4.0F) << peak;
-        EXPECT_LT(peak_between(samples, samples.size() - 12, samples.size()),
-                  peak * 32767.0F / 4.0F)
-            << peak;
-    }
-}
-
-TEST(Synth, PartWithATypoStaysSilentWhileTheOthersPlay) {
-    const Instrument instrument{.wave = Waveform::triangle, .envelope = k_organ};
-    const std::array parts{Part{instrument, "c4 x"}, Part{instrument, "o5 q8 c4"}};
-    const auto samples = render(Score{120.0, parts, 0.5F, 0});
-    EXPECT_EQ(samples.size(), ms(500 + 50));
-    EXPECT_NEAR(upward_crossings(samples, ms(100), ms(400)), 523.25 * 0.3, 1.5);
-}
-
 }  // namespace
 }  // namespace kal

@@ -163,20 +163,6 @@ TEST(WavFile, ReadsTheExtraBytesOnlyOfNonPcmFormats) {
     }
 }
 
-TEST(WavFile, HandsOverTheFormatFieldByField) {
-    WavFile wav;
-    ASSERT_EQ(
-        wav.open_memory(riff({chunk("fmt ", fmt_body(1, 2, 22050, 16)), chunk("data", k_samples)})),
-        S_OK);
-    const WaveFormat& format = *wav.format();
-    EXPECT_EQ(format.format_tag, 1);
-    EXPECT_EQ(format.channels, 2);
-    EXPECT_EQ(format.samples_per_sec, 22050U);
-    EXPECT_EQ(format.avg_bytes_per_sec, 88200U);
-    EXPECT_EQ(format.block_align, 4);
-    EXPECT_EQ(format.bits_per_sample, 16);
-}
-
 TEST(WavFile, ReadsTheSamplesInPiecesUntilTheDataRunsOut) {
     WavFile wav;
     ASSERT_EQ(wav.open_memory(plain_wav()), S_OK);
@@ -262,34 +248,24 @@ TEST(WavFile, EveryTruncationOrCorruptionFailsCleanly) {
     }
 }
 
-class TempDir {
+// A fresh temporary directory that is the working directory while the object lives.
+class ScratchDir {
 public:
-    TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kaleidron-wav-XXXXXX");
+    ScratchDir() : previous_(std::filesystem::current_path()) {
+        std::string pattern = std::filesystem::temp_directory_path() / "kaleidron-wav-XXXXXX";
         path_ = ::mkdtemp(pattern.data());
+        std::filesystem::current_path(path_);
     }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    ~TempDir() { std::filesystem::remove_all(path_); }
-    [[nodiscard]] const std::filesystem::path& path() const { return path_; }
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    ~ScratchDir() {
+        std::filesystem::current_path(previous_);
+        std::filesystem::remove_all(path_);
+    }
 
 private:
-    std::filesystem::path path_;
-};
-
-// Runs the test body with the working directory in a fresh temporary directory.
-class InTempDir {
-public:
-    InTempDir() : previous_(std::filesystem::current_path()) {
-        std::filesystem::current_path(dir_.path());
-    }
-    InTempDir(const InTempDir&) = delete;
-    InTempDir& operator=(const InTempDir&) = delete;
-    ~InTempDir() { std::filesystem::current_path(previous_); }
-
-private:
-    TempDir dir_;
     std::filesystem::path previous_;
+    std::filesystem::path path_;
 };
 
 void write_bytes(const std::filesystem::path& path, const Bytes& bytes) {
@@ -304,7 +280,7 @@ Bytes read_bytes(const std::filesystem::path& path) {
 }
 
 TEST(WavFile, FileInTheWorkingDirectoryWinsOverTheBuiltInSound) {
-    const InTempDir here;
+    const ScratchDir here;
     write_bytes("kasoru.wav", plain_wav());
     WavFile wav;
     ASSERT_EQ(wav.open("kasoru.wav"), S_OK);
@@ -313,7 +289,7 @@ TEST(WavFile, FileInTheWorkingDirectoryWinsOverTheBuiltInSound) {
 }
 
 TEST(WavFile, BuiltInSoundIsFoundWhenNoFileOfThatNameCanBeRead) {
-    const InTempDir here;
+    const ScratchDir here;
     std::filesystem::create_directory("kettei.wav");
     for (const char* name : {"kasoru.wav", "kettei.wav"}) {
         WavFile wav;
@@ -323,21 +299,6 @@ TEST(WavFile, BuiltInSoundIsFoundWhenNoFileOfThatNameCanBeRead) {
     }
     WavFile unknown;
     EXPECT_EQ(unknown.open("nosuch.wav"), E_FAIL);
-}
-
-TEST(WavFile, ReadsEveryBuiltInImageWhole) {
-    for (const std::string_view name : embedded_sound_names()) {
-        const std::span<const std::uint8_t> image = find_embedded_sound(name);
-        WavFile wav;
-        ASSERT_EQ(wav.open_memory(image), S_OK) << name;
-        EXPECT_EQ(wav.format()->format_tag, 1) << name;
-        EXPECT_EQ(wav.format()->channels, 1) << name;
-        EXPECT_EQ(wav.format()->bits_per_sample, 16) << name;
-        Bytes samples(wav.data_size());
-        std::uint32_t count = 0;
-        EXPECT_EQ(wav.read(samples.data(), wav.data_size(), &count), S_OK) << name;
-        EXPECT_EQ(Bytes(image.begin() + 44, image.end()), samples) << name;
-    }
 }
 
 // sox writes no LIST chunk of its own, so one is put in front of the data chunk by hand.
@@ -376,11 +337,11 @@ TEST(WavFile, ReadsFilesWrittenBySox) {
         {11025, 8, 1, false}, {22050, 16, 2, false}, {44100, 16, 1, true},
         {48000, 8, 2, true},  {32000, 24, 1, false}, {16000, 16, 2, true},
     };
-    const TempDir dir;
+    const ScratchDir here;
     for (const SoxCase& c : cases) {
         const std::string label = std::to_string(c.rate) + " Hz " + std::to_string(c.bits) +
                                   "-bit " + std::to_string(c.channels) + " ch";
-        const std::filesystem::path path = dir.path() / "sound.wav";
+        const std::filesystem::path path = "sound.wav";
         const std::string command = "sox -r " + std::to_string(c.rate) + " -n -b " +
                                     std::to_string(c.bits) + " -c " + std::to_string(c.channels) +
                                     " '" + path.string() + "' synth " + std::to_string(k_frames) +
@@ -397,6 +358,8 @@ TEST(WavFile, ReadsFilesWrittenBySox) {
         EXPECT_EQ(format.channels, c.channels) << label;
         EXPECT_EQ(format.samples_per_sec, c.rate) << label;
         EXPECT_EQ(format.bits_per_sample, c.bits) << label;
+        EXPECT_EQ(format.block_align, c.channels * c.bits / 8) << label;
+        EXPECT_EQ(format.avg_bytes_per_sec, c.rate * format.block_align) << label;
         EXPECT_EQ(wav.data_size(), k_frames * c.channels * c.bits / 8U) << label;
         Bytes from_file(wav.data_size());
         std::uint32_t count = 0;
