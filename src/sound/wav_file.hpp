@@ -15,12 +15,15 @@
 
 namespace kal {
 
-// 32-bit status codes: 0 is success and every failure is negative.
+// 32-bit status codes: 0 is success and every failure is negative. They keep the names and
+// values the sound code has always used.
 using HResult = std::int32_t;
+// NOLINTBEGIN(readability-identifier-naming)
 inline constexpr HResult S_OK = 0;
 inline constexpr HResult E_INVALIDARG = static_cast<HResult>(0x80070057U);
 inline constexpr HResult E_FAIL = static_cast<HResult>(0x80004005U);
 inline constexpr HResult CO_E_NOTINITIALIZED = static_cast<HResult>(0x800401F0U);
+// NOLINTEND(readability-identifier-naming)
 
 // The extended wave format record: the 16 fixed bytes of a "fmt " chunk, the count of extra
 // bytes and the extra bytes themselves.
