@@ -11,6 +11,10 @@ std::uint64_t music_started_at = 0;
 
 namespace {
 
+// A track that could not be loaded (no sound device, a damaged file) is not read again until
+// the track changes: the waiting loops call play_music every millisecond.
+int unloadable_track = 0;
+
 struct MusicTrack {
     const char* file;
     std::uint64_t loop_ms;
@@ -40,7 +44,10 @@ const MusicTrack* find_track(int track) {
 void play_music(int track) {
     const MusicTrack* entry = find_track(track);
     if (current_music == 0 && entry != nullptr) {
-        current_music = console.load_sound(entry->file);
+        if (track != unloadable_track) {
+            current_music = console.load_sound(entry->file);
+            unloadable_track = current_music == 0 ? track : 0;
+        }
         console.play_sound(current_music);
         music_started_at = console.now();
     }
@@ -57,6 +64,7 @@ void stop_music() {
     console.stop_sound(current_music);
     console.free_sound(current_music);
     current_music = 0;
+    unloadable_track = 0;
 }
 
 void wait_space(int track) {
@@ -75,6 +83,7 @@ void wait_space(int track) {
 void reset_music() {
     current_music = 0;
     music_started_at = 0;
+    unloadable_track = 0;
 }
 
 }  // namespace kal

@@ -1,0 +1,110 @@
+#pragma once
+
+// Reads back what the console wrote to the terminal and finds anything that is not the
+// console's own: an escape sequence of a kind the console never sends, or a control byte or
+// broken character in the text between them. Bytes from a file or from the keyboard that got
+// through to the terminal unfiltered show up here.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace kal::test {
+
+// The final bytes of the control sequences the console sends: positions, colours, clears,
+// the cursor, and the start-up queries.
+inline constexpr std::string_view k_console_finals = "HmJKhlucn";
+
+inline bool is_sequence_parameter(unsigned char byte) {
+    return (byte >= '0' && byte <= '9') || byte == ';' || byte == '?' || byte == '<' || byte == '>';
+}
+
+// Length of the console's control sequence at pos, or 0 when the bytes there are no such
+// sequence.
+inline std::size_t console_sequence_length(std::string_view out, std::size_t pos) {
+    if (pos + 2 >= out.size() || out[pos + 1] != '[') {
+        return 0;
+    }
+    std::size_t end = pos + 2;
+    while (end < out.size() && is_sequence_parameter(static_cast<unsigned char>(out[end]))) {
+        ++end;
+    }
+    if (end == out.size() || k_console_finals.find(out[end]) == std::string_view::npos) {
+        return 0;
+    }
+    return end + 1 - pos;
+}
+
+// Length of the printable UTF-8 character at pos, or 0 for a control character (C0, DEL, C1)
+// or bytes that are not well-formed UTF-8.
+inline std::size_t printable_utf8_length(std::string_view out, std::size_t pos) {
+    const auto lead = static_cast<unsigned char>(out[pos]);
+    if (lead < 0x80) {
+        return lead >= 0x20 && lead != 0x7F ? 1 : 0;
+    }
+    std::size_t length = 0;
+    char32_t ch = 0;
+    if ((lead & 0xE0U) == 0xC0U) {
+        length = 2;
+        ch = lead & 0x1FU;
+    } else if ((lead & 0xF0U) == 0xE0U) {
+        length = 3;
+        ch = lead & 0x0FU;
+    } else if ((lead & 0xF8U) == 0xF0U) {
+        length = 4;
+        ch = lead & 0x07U;
+    } else {
+        return 0;
+    }
+    if (pos + length > out.size()) {
+        return 0;
+    }
+    for (std::size_t i = 1; i < length; ++i) {
+        const auto next = static_cast<unsigned char>(out[pos + i]);
+        if ((next & 0xC0U) != 0x80U) {
+            return 0;
+        }
+        ch = (ch << 6U) | (next & 0x3FU);
+    }
+    constexpr char32_t shortest[] = {0, 0, 0x80, 0x800, 0x10000};
+    const bool overlong = ch < shortest[length];
+    const bool c1_control = ch >= 0x80 && ch < 0xA0;
+    const bool surrogate = ch >= 0xD800 && ch <= 0xDFFF;
+    return overlong || c1_control || surrogate || ch > 0x10FFFF ? 0 : length;
+}
+
+// In code page 932 every byte from 0x20 up is text, except DEL.
+inline std::size_t printable_cp932_length(std::string_view out, std::size_t pos) {
+    const auto byte = static_cast<unsigned char>(out[pos]);
+    return byte >= 0x20 && byte != 0x7F ? 1 : 0;
+}
+
+// Empty when every byte is the console's own; otherwise where the first foreign byte is and
+// what surrounds it.
+inline std::string foreign_terminal_bytes(std::string_view out, bool shift_jis = false) {
+    std::size_t pos = 0;
+    while (pos < out.size()) {
+        std::size_t length = 0;
+        if (out[pos] == '\x1b') {
+            length = console_sequence_length(out, pos);
+        } else {
+            length = shift_jis ? printable_cp932_length(out, pos) : printable_utf8_length(out, pos);
+        }
+        if (length == 0) {
+            const std::size_t from = pos < 16 ? 0 : pos - 16;
+            std::string shown;
+            for (const char byte : out.substr(from, 32)) {
+                const auto value = static_cast<unsigned char>(byte);
+                shown += value >= 0x20 && value < 0x7F
+                             ? std::string(1, byte)
+                             : "\\x" + std::string{"0123456789abcdef"[value >> 4U]} +
+                                   "0123456789abcdef"[value & 15U];
+            }
+            return "foreign byte at " + std::to_string(pos) + ": " + shown;
+        }
+        pos += length;
+    }
+    return {};
+}
+
+}  // namespace kal::test
