@@ -19,6 +19,8 @@ void GameTest::SetUp() {
 }
 
 void GameTest::TearDown() {
+    // Looks may hold on to the test's own variables, which are gone by now.
+    sim.clear_wait_looks();
     console.detach();
     reset_game_state();
     std::filesystem::current_path(old_dir_);

@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "console/text.hpp"
+#include "screen_reading.hpp"
 
 namespace kal::test {
 namespace {
@@ -121,6 +122,9 @@ SimPlatform::~SimPlatform() {
 }
 
 void SimPlatform::wait_input(std::uint64_t deadline_ms) {
+    for (const auto& look : looks_) {
+        look(*this);
+    }
     if (!input_.empty() && input_.begin()->first <= now_) {
         return;
     }
@@ -257,6 +261,10 @@ bool SimPlatform::shows(std::string_view needle) const {
         }
     }
     return false;
+}
+
+bool SimPlatform::shows_at(int x, int y, std::string_view text) const {
+    return this->text(x, y, columns_of(text)) == text;
 }
 
 }  // namespace kal::test

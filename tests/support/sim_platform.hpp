@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -89,6 +90,11 @@ public:
     // Simulated time after which the run is cut short as hung.
     void set_time_limit(std::uint64_t ms) { limit_ = ms; }
     void advance(std::uint64_t ms) { now_ += ms; }
+    // Calls look each time the game starts a wait, before time moves: the screen then stands as
+    // the game has drawn it so far, and keys the look presses are read after the wait. For a
+    // test that looks at the screen mid-run or plays along. A look must not add looks.
+    void on_wait(std::function<void(SimPlatform&)> look) { looks_.push_back(std::move(look)); }
+    void clear_wait_looks() { looks_.clear(); }
 
     // The screen as the terminal shows it; columns and rows are 1-based.
     [[nodiscard]] TermCell cell(int x, int y) const;
@@ -98,6 +104,8 @@ public:
     [[nodiscard]] std::string row(int y) const { return text(1, y, 80); }
     // Whether the text appears anywhere on the screen.
     [[nodiscard]] bool shows(std::string_view needle) const;
+    // Whether the text stands from (x, y), over the code page 932 columns it takes.
+    [[nodiscard]] bool shows_at(int x, int y, std::string_view text) const;
 
     std::string written;  // every byte the game wrote
     int writes = 0;       // write calls
@@ -116,6 +124,7 @@ private:
     std::multimap<std::uint64_t, std::string> input_;
     std::map<int, std::uint64_t> held_since_;
     std::deque<std::string> lines_;
+    std::vector<std::function<void(SimPlatform&)>> looks_;
     VTerm* vt_;
     VTermScreen* screen_;
     SimAudio audio_;
