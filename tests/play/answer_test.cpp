@@ -61,9 +61,9 @@ TEST_F(AnswerTest, ReactionTimeChoosesTheTimeBonus) {
         set_up_question(4);
         std::set<std::string> verdict_texts;
         std::vector<Sighting> bonus{{c.x, 22, c.text == nullptr ? "" : c.text}};
-        watch.watchers.clear();
+        sim.clear_wait_looks();
         watch_for(bonus);
-        on_each_wait([&] { verdict_texts.insert(sim.text(60, 22, 20)); });
+        sim.on_wait([&](SimPlatform&) { verdict_texts.insert(sim.text(60, 22, 20)); });
         script_answer(sim, now(), missing_index_, c.reaction_ms);
 
         const std::optional<Answer> given = answer();
@@ -97,7 +97,7 @@ TEST_F(AnswerTest, CorrectAnswerScoresByLevelAndTidiesTheScreen) {
         play.level = c.level;
         play.score = 100;
         std::vector<Sighting> verdict{{38, 22, "正解"}};
-        watch.watchers.clear();
+        sim.clear_wait_looks();
         watch_for(verdict);
         script_answer(sim, now(), missing_index_, 300);
 
@@ -124,8 +124,8 @@ TEST_F(AnswerTest, WrongChoiceShowsInRedWhereItScrolledAndCostsThreeSeconds) {
     const int chosen = play.digit_pool[static_cast<std::size_t>(wrong_index())];
     std::vector<Sighting> seen{{37, 22, "間違い"}, {60, 22, "Penalty! Time -3sec"}};
     std::vector<int> row_colours;
-    on_each_wait([&] {
-        if (row_colours.empty() && glyph_at(sim, 25, 7) >= 0) {
+    sim.on_wait([&](SimPlatform&) {
+        if (row_colours.empty() && read_digit(sim, 25, 7) >= 0) {
             for (int i = 0; i < 5; ++i) {
                 row_colours.push_back(sim.cell(25 + 6 * i, 6).fg);
             }
@@ -169,7 +169,7 @@ TEST_F(AnswerTest, SpaceStillHeldConfirmsAtOnceOnTheLeftmostCandidate) {
 TEST_F(AnswerTest, HoldingAnArrowMovesTheCursorOnePlaceWhileTheClockRuns) {
     set_up_question(4);
     std::vector<std::string> readouts;
-    on_each_wait([&] { readouts.push_back(readout(sim)); });
+    sim.on_wait([&](SimPlatform&) { readouts.push_back(read_time(sim)); });
     const std::uint64_t t0 = now();
     sim.press(k_key_right, t0 + 10);
     sim.release(k_key_right, t0 + 2010);

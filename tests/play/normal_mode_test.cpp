@@ -42,8 +42,8 @@ TEST_F(NormalModeTest, PerfectGameEndsInTheAllClearWithAllPointsAndTheTimeLeft) 
     EXPECT_TRUE(all_clear[0].seen);
     EXPECT_EQ(all_clear[0].fg, 12);
     EXPECT_EQ(sim.sim_audio().count(AudioEvent::Kind::start, "kuria.wav"), 5U + 3U * 5U);
-    EXPECT_EQ(glyph_at(sim, 9, 24), 1);
-    EXPECT_EQ(glyph_at(sim, 15, 24), 0);
+    EXPECT_EQ(read_digit(sim, 9, 24), 1);
+    EXPECT_EQ(read_digit(sim, 15, 24), 0);
 }
 
 TEST_F(NormalModeTest, MissingDigitIsNeverAmongTheScrolledOnes) {
@@ -51,14 +51,14 @@ TEST_F(NormalModeTest, MissingDigitIsNeverAmongTheScrolledOnes) {
         SCOPED_TRACE(seed);
         std::srand(seed);
         PlayBot bot(sim, answer_right);
-        watch.watchers = {[&bot] { bot.look(); }};
+        sim.on_wait([&bot](SimPlatform&) { bot.look(); });
         start_normal_mode();
         ASSERT_EQ(bot.turns.size(), 40U);
         for (const Turn& turn : bot.turns) {
             ASSERT_EQ(turn.candidates.size(), turn.scrolled.size() + 1);
             EXPECT_GE(turn.missing_index(), 0);
         }
-        watch.watchers.clear();
+        sim.clear_wait_looks();
     }
 }
 
@@ -76,7 +76,7 @@ TEST_F(NormalModeTest, UnansweredGameRunsOutTwentySecondsAfterTheFirstAnswerPhas
     EXPECT_EQ(over[0].fg, 12);
     EXPECT_EQ(now(), t0 + 20000 + 15 * 500);
     EXPECT_EQ(play.whole_seconds_left, 0);
-    EXPECT_EQ(readout(sim), "00.00");
+    EXPECT_EQ(read_time(sim), "00.00");
 }
 
 TEST_F(NormalModeTest, ClockRunningOutWhileAnArrowIsHeldEndsTheGame) {
@@ -110,12 +110,12 @@ TEST_F(NormalModeTest, TimeOnVerdictBannersCountdownAndScrollingIsNotCharged) {
             }
             return std::nullopt;
         });
-        watch.watchers = {[&bot] { bot.look(); }};
+        sim.on_wait([&bot](SimPlatform&) { bot.look(); });
         start_normal_mode();
         ASSERT_EQ(bot.turns.size(), 2U);
         EXPECT_GT(bot.turns[1].cursor_ms - bot.turns[0].cursor_ms, c.reaction_ms + 8000);
         EXPECT_EQ(bot.turns[1].readout, c.readout_at_second_question);
-        watch.watchers.clear();
+        sim.clear_wait_looks();
     }
 }
 
@@ -137,13 +137,13 @@ TEST_F(NormalModeTest, WrongAnswerWithThreeSecondsOrLessLeftEndsTheGame) {
             return Choice{wrong, c.reaction_ms};
         });
         std::uint64_t penalty_seen_at = 0;
-        watch.watchers = {[&bot] { bot.look(); },
-                          [this, &penalty_seen_at, &readouts_after_penalty] {
-                              if (sim.text(60, 22, 19) == "Penalty! Time -3sec") {
-                                  penalty_seen_at = penalty_seen_at == 0 ? now() : penalty_seen_at;
-                                  readouts_after_penalty.push_back(readout(sim));
-                              }
-                          }};
+        sim.on_wait([&bot](SimPlatform&) { bot.look(); });
+        sim.on_wait([this, &penalty_seen_at, &readouts_after_penalty](SimPlatform&) {
+            if (sim.text(60, 22, 19) == "Penalty! Time -3sec") {
+                penalty_seen_at = penalty_seen_at == 0 ? now() : penalty_seen_at;
+                readouts_after_penalty.push_back(read_time(sim));
+            }
+        });
 
         EXPECT_EQ(start_normal_mode(), Screen::result);
 
@@ -162,14 +162,15 @@ TEST_F(NormalModeTest, WrongAnswerWithThreeSecondsOrLessLeftEndsTheGame) {
             EXPECT_GT(over[0], bot.turns[1].cursor_ms);
         }
         EXPECT_EQ(play.whole_seconds_left, 0);
-        watch.watchers.clear();
+        sim.clear_wait_looks();
     }
 }
 
 TEST_F(NormalModeTest, LiveVoicesStayFewThroughAWholeGame) {
     add_bot(answer_right);
     std::size_t most = 0;
-    on_each_wait([this, &most] { most = std::max(most, sim.sim_audio().live.size()); });
+    sim.on_wait(
+        [this, &most](SimPlatform&) { most = std::max(most, sim.sim_audio().live.size()); });
     start_normal_mode();
     EXPECT_LE(most, 12U);
     EXPECT_GE(most, 4U);

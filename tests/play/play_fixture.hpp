@@ -10,7 +10,6 @@
 #include <array>
 #include <cstdint>
 #include <cstdlib>
-#include <fstream>
 #include <functional>
 #include <optional>
 #include <string>
@@ -20,37 +19,12 @@
 #include "console/console.hpp"
 #include "game_fixture.hpp"
 #include "play/play_state.hpp"
+#include "screen_reading.hpp"
 #include "shell/music.hpp"
 #include "shell/screen_kit.hpp"
+#include "sound_files.hpp"
 
 namespace kal::test {
-
-// The digit glyphs as a player reads them, row by row.
-inline constexpr std::array<std::array<std::string_view, 3>, 10> digit_glyphs{{
-    {"┏━┓", "┃　┃", "┗━┛"},
-    {"　┫　", "　┃　", "　┻　"},
-    {"┏━┓", "┏━┛", "┗━┛"},
-    {"　━┓", "　━┫", "　━┛"},
-    {"┃　┃", "┗━┫", "　　┃"},
-    {"┏━━", "┗━┓", "━━┛"},
-    {"┏━━", "┣━┓", "┗━┛"},
-    {"┏━┓", "　　┃", "　　┃"},
-    {"┏━┓", "┣━┫", "┗━┛"},
-    {"┏━┓", "┗━┫", "━━┛"},
-}};
-
-// The digit whose glyph has its left edge at column x and its middle row at y; -1 for none.
-inline int glyph_at(const SimPlatform& sim, int x, int y) {
-    const std::string middle = sim.text(x, y, 6);
-    for (int digit = 0; digit < 10; ++digit) {
-        const auto& rows = digit_glyphs[static_cast<std::size_t>(digit)];
-        if (middle == rows[1] && sim.text(x, y - 1, 6) == rows[0] &&
-            sim.text(x, y + 1, 6) == rows[2]) {
-            return digit;
-        }
-    }
-    return -1;
-}
 
 // Text as the player sees it: a full-width blank is two blanks.
 inline std::string as_read(std::string text) {
@@ -61,47 +35,6 @@ inline std::string as_read(std::string text) {
     }
     return text;
 }
-
-// The TIME readout as it reads, "20.00".
-inline std::string readout(const SimPlatform& sim) {
-    std::string text;
-    for (const int x : {54, 60, 68, 74}) {
-        const int digit = glyph_at(sim, x, 24);
-        text += digit < 0 ? '?' : static_cast<char>('0' + digit);
-        if (x == 60) {
-            text += '.';
-        }
-    }
-    return text;
-}
-
-// The simulated platform with the test looking at the screen each time the game waits.
-class WatchPlatform final : public Platform {
-public:
-    explicit WatchPlatform(SimPlatform& sim) : sim_(sim) {}
-
-    std::vector<std::function<void()>> watchers;
-
-    std::uint64_t now_ms() override { return sim_.now_ms(); }
-    void wait_input(std::uint64_t deadline_ms) override {
-        for (const auto& watch : watchers) {
-            watch();
-        }
-        sim_.wait_input(deadline_ms);
-    }
-    std::size_t read_input(std::span<char> buffer) override { return sim_.read_input(buffer); }
-    void write_output(std::string_view bytes) override { sim_.write_output(bytes); }
-    TermSize terminal_size() override { return sim_.terminal_size(); }
-    bool take_redraw_request() override { return sim_.take_redraw_request(); }
-    void set_keyboard_protocol(bool pushed) override { sim_.set_keyboard_protocol(pushed); }
-    bool read_line(std::string& line) override { return sim_.read_line(line); }
-    void discard_input() override { sim_.discard_input(); }
-    void interrupt() override { sim_.interrupt(); }
-    AudioDevice& audio() override { return sim_.audio(); }
-
-private:
-    SimPlatform& sim_;
-};
 
 // Keys that pick candidate index and confirm it exactly reaction_ms after the cursor appeared
 // at t0: the last arrow is held until 10 ms before, so that the answer loop's 10 ms passes fall
@@ -194,11 +127,11 @@ private:
             }
             Turn turn;
             for (int k = 0; k <= digits; ++k) {
-                turn.candidates.push_back(glyph_at(sim_, 37 - 3 * digits + 6 * k, 17));
+                turn.candidates.push_back(read_digit(sim_, 37 - 3 * digits + 6 * k, 17));
             }
             turn.cursor_ms = sim_.now_ms();
             turn.scrolled = scrolled_;
-            turn.readout = readout(sim_);
+            turn.readout = read_time(sim_);
             return turn;
         }
         return std::nullopt;
@@ -210,7 +143,7 @@ private:
         for (int x = 1; x <= 75; ++x) {
             std::vector<int> run;
             for (int column = x; column <= 75; column += 6) {
-                const int digit = glyph_at(sim_, column, 7);
+                const int digit = read_digit(sim_, column, 7);
                 if (digit < 0) {
                     break;
                 }
@@ -244,68 +177,32 @@ protected:
     void SetUp() override {
         GameTest::SetUp();
         for (const char* name : k_sounds) {
-            write_silence(name, 300);
+            write_silent_wav(name, 300);
         }
         reset_play_state();
         reset_screen_kit();
-        console.attach(watch);
-        console.set_traits({AmbiguousWidth::narrow, true, false});
         std::srand(1);
-    }
-
-    // Looks at the screen each time the game waits.
-    void on_each_wait(std::function<void()> watcher) {
-        watch.watchers.push_back(std::move(watcher));
     }
 
     PlayBot& add_bot(Policy policy) {
         bot_.emplace(sim, std::move(policy));
-        on_each_wait([this] { bot_->look(); });
+        sim.on_wait([this](SimPlatform&) { bot_->look(); });
         return *bot_;
     }
 
     // Records the first moment the text stands at (x, y) and its colours then.
     void watch_for(std::vector<Sighting>& sightings) {
-        on_each_wait([this, &sightings] {
+        sim.on_wait([&sightings](SimPlatform& terminal) {
             for (Sighting& s : sightings) {
                 if (!s.seen &&
-                    sim.text(s.x, s.y, static_cast<int>(s.text.size())).starts_with(s.text)) {
+                    terminal.text(s.x, s.y, static_cast<int>(s.text.size())).starts_with(s.text)) {
                     s.seen = true;
-                    s.first_ms = sim.now_ms();
-                    s.fg = sim.cell(s.x, s.y).fg;
-                    s.bg = sim.cell(s.x, s.y).bg;
+                    s.first_ms = terminal.now_ms();
+                    s.fg = terminal.cell(s.x, s.y).fg;
+                    s.bg = terminal.cell(s.x, s.y).bg;
                 }
             }
         });
-    }
-
-    // Any WAV file in the working directory stands in for the game's own sound of that name.
-    static void write_silence(const char* name, int ms) {
-        constexpr std::uint32_t rate = 8000;
-        const auto bytes = static_cast<std::uint32_t>(ms) * rate / 1000U;
-        std::ofstream out(name, std::ios::binary);
-        const auto u32 = [&out](std::uint32_t v) {
-            for (int i = 0; i < 4; ++i) {
-                out.put(static_cast<char>((v >> (8 * i)) & 0xFFU));
-            }
-        };
-        const auto u16 = [&out](std::uint16_t v) {
-            out.put(static_cast<char>(v & 0xFFU));
-            out.put(static_cast<char>(v >> 8U));
-        };
-        out.write("RIFF", 4);
-        u32(36 + bytes);
-        out.write("WAVEfmt ", 8);
-        u32(16);
-        u16(1);
-        u16(1);
-        u32(rate);
-        u32(rate);
-        u16(1);
-        u16(8);
-        out.write("data", 4);
-        u32(bytes);
-        out << std::string(bytes, static_cast<char>(0x80));
     }
 
     static constexpr std::array<const char*, 23> k_sounds{
@@ -313,8 +210,6 @@ protected:
         "stage4.wav", "stage5.wav", "stage6.wav",  "kettei.wav", "kasoru.wav", "1.wav",
         "2.wav",      "3.wav",      "start.wav",   "-60.wav",    "-100.wav",   "-200.wav",
         "seikai.wav", "hazure.wav", "hazure0.wav", "over.wav",   "kekka.wav"};
-
-    WatchPlatform watch{sim};
 
 private:
     std::optional<PlayBot> bot_;

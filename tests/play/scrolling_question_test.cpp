@@ -71,10 +71,10 @@ TEST_F(ScrollingQuestionTest, EachTickComesDelayMillisecondsAfterItsDrawingStepC
         std::vector<Frame> frames;
         const std::uint64_t started = now();
         int x = 83;
-        watch.watchers = {[&] {
-            frames.push_back({now(), x >= 1 && x <= 75 ? glyph_at(sim, x, 7) : -1});
+        sim.on_wait([&](SimPlatform&) {
+            frames.push_back({now(), x >= 1 && x <= 75 ? read_digit(sim, x, 7) : -1});
             x -= c.question.step;
-        }};
+        });
 
         scroll_row(c.question);
 
@@ -89,7 +89,7 @@ TEST_F(ScrollingQuestionTest, EachTickComesDelayMillisecondsAfterItsDrawingStepC
         }
         EXPECT_GT(tick_x + c.question.step, -50);
         EXPECT_LE(tick_x, -50);
-        watch.watchers.clear();
+        sim.clear_wait_looks();
     }
 }
 
@@ -99,7 +99,7 @@ TEST_F(ScrollingQuestionTest, RowDrawsNothingOutsideTheScrollingRowsAndLeavesThe
         draw_white_screen();
         play.digit_pool = {5, 0, 8, 6, 9, 2, 4, 1, 3, 7};
         std::set<int> stray_rows;
-        on_each_wait([&] {
+        sim.on_wait([&](SimPlatform&) {
             for (const int y : {1, 2, 3, 5, 9, 11, 12, 13, 15, 16, 17, 18, 19, 20, 21, 22, 23}) {
                 if (sim.row(y) != std::string(80, ' ')) {
                     stray_rows.insert(y);
@@ -116,7 +116,7 @@ TEST_F(ScrollingQuestionTest, RowDrawsNothingOutsideTheScrollingRowsAndLeavesThe
         EXPECT_EQ(sim.text(24, 14, 32), "-上の数字に無い物を選んで下さい-");
         EXPECT_EQ(sim.cell(1, 4).bg, 1);
         EXPECT_EQ(sim.cell(80, 10).bg, 1);
-        watch.watchers.clear();
+        sim.clear_wait_looks();
     }
 }
 
@@ -134,7 +134,7 @@ TEST_F(ScrollingQuestionTest, CandidatesAreTheScrolledDigitsAndTheOneThatDidNotS
             EXPECT_EQ(missing, scrolled[static_cast<std::size_t>(digits)]);
             std::vector<int> shown;
             for (int k = 0; k <= digits; ++k) {
-                shown.push_back(glyph_at(sim, 37 - 3 * digits + 6 * k, 17));
+                shown.push_back(read_digit(sim, 37 - 3 * digits + 6 * k, 17));
             }
             std::vector<int> expected(scrolled.begin(), scrolled.begin() + digits + 1);
             std::sort(shown.begin(), shown.end());
