@@ -4,73 +4,20 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <fstream>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "console/console.hpp"
 #include "game_fixture.hpp"
 #include "play/play_state.hpp"
+#include "screen_reading.hpp"
 #include "shell/draw.hpp"
 #include "shell/music.hpp"
 #include "shell/screen_kit.hpp"
+#include "sound_files.hpp"
 
 namespace kal::test {
 namespace {
-
-// The terminal of the simulation, with a look at the screen each time the game's drawing
-// reaches it: the announcement is gone again by the time announce_question returns.
-class WatchedTerminal final : public Platform {
-public:
-    WatchedTerminal(SimPlatform& sim, std::function<void()> look)
-        : sim_(sim), look_(std::move(look)) {}
-
-    std::uint64_t now_ms() override { return sim_.now_ms(); }
-    void wait_input(std::uint64_t deadline_ms) override { sim_.wait_input(deadline_ms); }
-    std::size_t read_input(std::span<char> buffer) override { return sim_.read_input(buffer); }
-    void write_output(std::string_view bytes) override {
-        sim_.write_output(bytes);
-        look_();
-    }
-    TermSize terminal_size() override { return sim_.terminal_size(); }
-    bool take_redraw_request() override { return sim_.take_redraw_request(); }
-    void set_keyboard_protocol(bool pushed) override { sim_.set_keyboard_protocol(pushed); }
-    bool read_line(std::string& line) override { return sim_.read_line(line); }
-    void discard_input() override { sim_.discard_input(); }
-    void interrupt() override { sim_.interrupt(); }
-    AudioDevice& audio() override { return sim_.audio(); }
-
-private:
-    SimPlatform& sim_;
-    std::function<void()> look_;
-};
-
-// A silent 8-bit mono sound of the given length in the working directory.
-void write_sound(const std::string& name, std::uint32_t ms) {
-    constexpr std::uint32_t rate = 8000;
-    const std::uint32_t frames = rate * ms / 1000;
-    std::string bytes;
-    const auto put = [&bytes](std::uint32_t value, int size) {
-        for (int i = 0; i < size; ++i) {
-            bytes += static_cast<char>((value >> (8 * i)) & 0xffU);
-        }
-    };
-    bytes += "RIFF";
-    put(36 + frames, 4);
-    bytes += "WAVEfmt ";
-    put(16, 4);
-    put(1, 2);
-    put(1, 2);
-    put(rate, 4);
-    put(rate, 4);
-    put(1, 2);
-    put(8, 2);
-    bytes += "data";
-    put(frames, 4);
-    bytes.append(frames, static_cast<char>(0x80));
-    std::ofstream(name, std::ios::binary) << bytes;
-}
 
 // What the player saw of the announcement.
 struct Announcement {
@@ -92,7 +39,7 @@ protected:
         play.level = 1;
         play.stage = 1;
         for (const char* name : {"1.wav", "2.wav", "3.wav"}) {
-            write_sound(name, 1500);
+            write_silent_wav(name, 1500);
         }
         console.color(0, 15);
         console.cls(k_keep, k_keep);
@@ -104,46 +51,28 @@ protected:
         GameTest::TearDown();
     }
 
-    // The digit whose glyph stands at column x around centre row y; -1 when none does.
-    int glyph_at(int x, int y) const {
-        for (std::size_t digit = 0; digit < DigitFont.size(); ++digit) {
-            const DigitGlyph& glyph = DigitFont[digit];
-            if (sim.text(x, y - 1, 6) == glyph[0] && sim.text(x, y, 6) == glyph[1] &&
-                sim.text(x, y + 1, 6) == glyph[2]) {
-                return static_cast<int>(digit);
-            }
-        }
-        return -1;
-    }
-
-    // Runs the announcement and keeps the screen as it first stood complete.
+    // Runs the announcement and keeps the screen as it stood complete at the first wait: it is
+    // gone again by the time announce_question returns.
     Announcement watch(int digits, int speed) {
         Announcement seen;
-        bool armed = false;
-        WatchedTerminal terminal(sim, [&] {
-            if (!armed) {
+        bool looked = false;
+        sim.on_wait([&](SimPlatform&) {
+            if (looked) {
                 return;
             }
-            armed = false;
+            looked = true;
             for (int x = 28; x <= 52; ++x) {
-                seen.speed_glyphs.push_back(glyph_at(x, 7));
+                seen.speed_glyphs.push_back(read_digit(sim, x, 7));
             }
             seen.unit = sim.text(51, 7, 4);
-            seen.digit_count = glyph_at(37, 17);
+            seen.digit_count = read_digit(sim, 37, 17);
             seen.caption = sim.text(44, 17, 2);
             seen.count_caption = sim.text(27, 7, 6);
             seen.fg = sim.cell(37, 16).fg;
             seen.bg = sim.cell(37, 16).bg;
         });
-        console.attach(terminal);
-        console.set_traits({AmbiguousWidth::narrow, true, false});
-        console.color(0, 15);
-        console.flush();
-        armed = true;
         announce_question(digits, speed);
-        console.flush();
-        console.attach(sim);
-        console.set_traits({AmbiguousWidth::narrow, true, false});
+        sim.clear_wait_looks();
         return seen;
     }
 };
@@ -228,7 +157,7 @@ TEST_F(CountdownTest, TheStageMusicStartsWithTheFirstCount) {
     };
     const Case cases[] = {{1, "stage1.wav"}, {3, "stage3.wav"}, {6, "stage6.wav"}};
     for (const Case& c : cases) {
-        write_sound(c.file, 1000);
+        write_silent_wav(c.file, 1000);
         stop_music();
         play.stage = c.stage;
         const std::uint64_t start = now();
@@ -247,7 +176,7 @@ TEST_F(CountdownTest, TheStageMusicLoopsAtTheFirstTickAfterItsLoopLength) {
     };
     const Case cases[] = {{200, 250}, {249, 250},   {250, 375},  {499, 500},
                           {500, 930}, {1500, 1860}, {2400, 2790}};
-    write_sound("stage1.wav", 1000);
+    write_silent_wav("stage1.wav", 1000);
     for (const Case& c : cases) {
         stop_music();
         sim.sim_audio().log.clear();
@@ -290,7 +219,7 @@ TEST_F(CountdownTest, TheLastCountPlaysOnAsTheQuestionBegins) {
 
 TEST_F(CountdownTest, CountSoundsAreReleasedOnceTheyHavePlayedOut) {
     for (const char* name : {"1.wav", "2.wav", "3.wav"}) {
-        write_sound(name, 200);
+        write_silent_wav(name, 200);
     }
     for (int question = 0; question < 5; ++question) {
         announce_question(4, 60);

@@ -7,6 +7,7 @@
 
 #include "console/console.hpp"
 #include "game_fixture.hpp"
+#include "screen_reading.hpp"
 #include "shell/draw.hpp"
 
 namespace kal::test {
@@ -30,24 +31,13 @@ protected:
     // The digit whose glyph stands at column x around centre row y; -1 when none does.
     int glyph_at(int x, int y) {
         console.flush();
-        for (std::size_t digit = 0; digit < DigitFont.size(); ++digit) {
-            const DigitGlyph& glyph = DigitFont[digit];
-            if (sim.text(x, y - 1, 6) == glyph[0] && sim.text(x, y, 6) == glyph[1] &&
-                sim.text(x, y + 1, 6) == glyph[2]) {
-                return static_cast<int>(digit);
-            }
-        }
-        return -1;
+        return read_digit(sim, x, y);
     }
 
-    // The four digits of the TIME readout as they stand on the screen, "?" where no glyph is.
+    // The TIME readout as it stands on the screen, "?" where no glyph is.
     std::string readout() {
-        std::string digits;
-        for (const int x : {54, 60, 68, 74}) {
-            const int digit = glyph_at(x, 24);
-            digits += digit < 0 ? '?' : static_cast<char>('0' + digit);
-        }
-        return digits;
+        console.flush();
+        return read_time(sim);
     }
 
     bool rows_blank(int first_row, int last_row) {
@@ -67,9 +57,10 @@ TEST_F(ScreenKitTest, DigitGlyphsAreThreeRowsOfBoxDrawing) {
         const char* rows[3];
     };
     const Case cases[] = {
-        {0, {"┏━┓", "┃　┃", "┗━┛"}},    {1, {"　┫　", "　┃　", "　┻　"}},
-        {4, {"┃　┃", "┗━┫", "　　┃"}},  {5, {"┏━━", "┗━┓", "━━┛"}},
-        {7, {"┏━┓", "　　┃", "　　┃"}}, {9, {"┏━┓", "┗━┫", "━━┛"}},
+        {0, {"┏━┓", "┃　┃", "┗━┛"}},   {1, {"　┫　", "　┃　", "　┻　"}}, {2, {"┏━┓", "┏━┛", "┗━┛"}},
+        {3, {"　━┓", "　━┫", "　━┛"}}, {4, {"┃　┃", "┗━┫", "　　┃"}},    {5, {"┏━━", "┗━┓", "━━┛"}},
+        {6, {"┏━━", "┣━┓", "┗━┛"}},    {7, {"┏━┓", "　　┃", "　　┃"}},   {8, {"┏━┓", "┣━┫", "┗━┛"}},
+        {9, {"┏━┓", "┗━┫", "━━┛"}},
     };
     for (const Case& c : cases) {
         console.cls(k_keep, k_keep);
@@ -211,9 +202,9 @@ TEST_F(ScreenKitTest, TheReadoutShowsTheTimeTruncatedAtEveryStep) {
         const char* shown;
     };
     const Case cases[] = {
-        {20.0F, "2000"}, {10.0F, "1000"}, {5.0F, "0500"},  {12.34F, "1234"}, {19.999F, "1999"},
-        {9.99F, "0998"}, {3.3F, "0329"},  {0.7F, "0069"},  {0.14F, "0013"},  {0.25F, "0025"},
-        {0.0F, "0000"},  {0.01F, "0000"}, {0.02F, "0001"}, {99.5F, "9950"},
+        {20.0F, "20.00"}, {10.0F, "10.00"}, {5.0F, "05.00"},  {12.34F, "12.34"}, {19.999F, "19.99"},
+        {9.99F, "09.98"}, {3.3F, "03.29"},  {0.7F, "00.69"},  {0.14F, "00.13"},  {0.25F, "00.25"},
+        {0.0F, "00.00"},  {0.01F, "00.00"}, {0.02F, "00.01"}, {99.5F, "99.50"},
     };
     for (const Case& c : cases) {
         console.cls(k_keep, k_keep);
@@ -226,7 +217,7 @@ TEST_F(ScreenKitTest, ANegativeTimeReadsZero) {
     for (const float seconds : {-0.004F, -0.5F, -3.0F, -250.0F}) {
         console.cls(k_keep, k_keep);
         draw_time(seconds);
-        EXPECT_EQ(readout(), "0000") << seconds;
+        EXPECT_EQ(readout(), "00.00") << seconds;
     }
 }
 
@@ -234,7 +225,7 @@ TEST_F(ScreenKitTest, AHundredSecondsOrMoreHoldTheReadoutAt9999) {
     for (const float seconds : {100.0F, 100.01F, 123.45F, 300.0F, 1.0e9F}) {
         console.cls(k_keep, k_keep);
         draw_time(seconds);
-        EXPECT_EQ(readout(), "9999") << seconds;
+        EXPECT_EQ(readout(), "99.99") << seconds;
         EXPECT_EQ(sim.cell(54, 23).fg, 0) << seconds;
         EXPECT_TRUE(rows_blank(1, 21)) << seconds;
         for (int y = 22; y <= 25; ++y) {
@@ -244,7 +235,7 @@ TEST_F(ScreenKitTest, AHundredSecondsOrMoreHoldTheReadoutAt9999) {
     }
     console.cls(k_keep, k_keep);
     draw_time(std::nextafter(100.0F, 0.0F));
-    EXPECT_EQ(readout(), "9999");
+    EXPECT_EQ(readout(), "99.99");
 }
 
 TEST_F(ScreenKitTest, TheReadoutTurnsRedBelowTenSeconds) {
