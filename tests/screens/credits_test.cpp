@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,46 +9,14 @@
 #include "console/console.hpp"
 #include "console/text.hpp"
 #include "game_fixture.hpp"
+#include "screen_reading.hpp"
+#include "sound_files.hpp"
 
 namespace kal {
 namespace {
 
-int columns_of(std::string_view text) {
-    int columns = 0;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        columns += cp932_width(next_code_point(text, pos));
-    }
-    return columns;
-}
-
-// A short silent sound, so that the decide sound shows in the audio log.
-void write_silent_wav(const char* name) {
-    constexpr std::uint32_t k_samples = 80;
-    std::ofstream out(name, std::ios::binary);
-    const auto u32 = [&out](std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) {
-            out.put(static_cast<char>((v >> (8 * i)) & 0xFFU));
-        }
-    };
-    const auto u16 = [&out](std::uint16_t v) {
-        out.put(static_cast<char>(v & 0xFFU));
-        out.put(static_cast<char>(v >> 8U));
-    };
-    out.write("RIFF", 4);
-    u32(36 + k_samples);
-    out.write("WAVEfmt ", 8);
-    u32(16);
-    u16(1);
-    u16(1);
-    u32(8000);
-    u32(8000);
-    u16(1);
-    u16(8);
-    out.write("data", 4);
-    u32(k_samples);
-    out << std::string(k_samples, static_cast<char>(128));
-}
+using test::columns_of;
+using test::write_silent_wav;
 
 // The credits as drawn, line by line in drawing order.
 std::vector<CreditLine> all_credit_lines() {
@@ -79,18 +46,14 @@ class CreditsTest : public test::GameTest {
 protected:
     void SetUp() override {
         GameTest::SetUp();
-        write_silent_wav("title.wav");
-        write_silent_wav("kettei.wav");
+        write_silent_wav("title.wav", 10);
+        write_silent_wav("kettei.wav", 10);
     }
 
     // Shows the credits with SPACE pressed at the given time.
     void show_credits(std::uint64_t space_at) {
         sim.press(k_key_space, space_at);
         EXPECT_EQ(credits_screen(), Screen::title);
-    }
-
-    [[nodiscard]] bool shows_at(int x, int y, std::string_view text) const {
-        return sim.text(x, y, columns_of(text)) == text;
     }
 
     // Where the text was first sent to the terminal; the heading mark "■" is left out, since a
@@ -125,7 +88,7 @@ TEST_F(CreditsTest, FixedLinesStandAtTheirPlacesInBlackOnWhite) {
     show_credits(now());
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
-        EXPECT_TRUE(shows_at(c.x, c.y, c.text)) << sim.text(c.x, c.y, columns_of(c.text));
+        EXPECT_TRUE(sim.shows_at(c.x, c.y, c.text)) << sim.text(c.x, c.y, columns_of(c.text));
         EXPECT_EQ(sim.cell(c.x, c.y).fg, 0);
         EXPECT_EQ(sim.cell(c.x, c.y).bg, 15);
     }
@@ -138,7 +101,7 @@ TEST_F(CreditsTest, EveryCreditLineFitsTheEightyColumnsAndShowsWhole) {
     for (const CreditLine& line : lines) {
         SCOPED_TRACE(std::string(line.text));
         EXPECT_LE(line.x + columns_of(line.text) - 1, 80);
-        EXPECT_TRUE(shows_at(line.x, line.y, line.text));
+        EXPECT_TRUE(sim.shows_at(line.x, line.y, line.text));
         std::string cp932;
         EXPECT_TRUE(utf8_to_cp932(line.text, cp932));
     }

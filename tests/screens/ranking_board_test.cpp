@@ -5,75 +5,21 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "console/console.hpp"
 #include "game_fixture.hpp"
+#include "screen_reading.hpp"
 #include "screens/ranking_file.hpp"
 #include "shell/music.hpp"
 #include "shell/screen_kit.hpp"
+#include "sound_files.hpp"
 
 namespace kal::test {
 namespace {
-
-// The terminal of the simulation, with a look at the screen each time the game's drawing
-// reaches it, to see the staircase climb.
-class WatchedTerminal final : public Platform {
-public:
-    WatchedTerminal(SimPlatform& sim, std::function<void()> look)
-        : sim_(sim), look_(std::move(look)) {}
-
-    std::uint64_t now_ms() override { return sim_.now_ms(); }
-    void wait_input(std::uint64_t deadline_ms) override { sim_.wait_input(deadline_ms); }
-    std::size_t read_input(std::span<char> buffer) override { return sim_.read_input(buffer); }
-    void write_output(std::string_view bytes) override {
-        sim_.write_output(bytes);
-        look_();
-    }
-    TermSize terminal_size() override { return sim_.terminal_size(); }
-    bool take_redraw_request() override { return sim_.take_redraw_request(); }
-    void set_keyboard_protocol(bool pushed) override { sim_.set_keyboard_protocol(pushed); }
-    bool read_line(std::string& line) override { return sim_.read_line(line); }
-    void discard_input() override { sim_.discard_input(); }
-    void interrupt() override { sim_.interrupt(); }
-    AudioDevice& audio() override { return sim_.audio(); }
-
-private:
-    SimPlatform& sim_;
-    std::function<void()> look_;
-};
-
-// A silent 8-bit mono sound of the given length in the working directory.
-void write_sound(const std::string& name, std::uint32_t ms) {
-    constexpr std::uint32_t rate = 8000;
-    const std::uint32_t frames = rate * ms / 1000;
-    std::string bytes;
-    const auto put = [&bytes](std::uint32_t value, int size) {
-        for (int i = 0; i < size; ++i) {
-            bytes += static_cast<char>((value >> (8 * i)) & 0xffU);
-        }
-    };
-    bytes += "RIFF";
-    put(36 + frames, 4);
-    bytes += "WAVEfmt ";
-    put(16, 4);
-    put(1, 2);
-    put(1, 2);
-    put(rate, 4);
-    put(rate, 4);
-    put(1, 2);
-    put(8, 2);
-    bytes += "data";
-    put(frames, 4);
-    bytes.append(frames, static_cast<char>(0x80));
-    std::ofstream(name, std::ios::binary) << bytes;
-}
 
 RankEntry place_of(std::int32_t score, std::string_view name) {
     RankEntry entry{score, {}};
@@ -121,18 +67,6 @@ protected:
         return ranking_board();
     }
 
-    // The digit whose glyph stands at column x around centre row y; -1 when none does.
-    [[nodiscard]] int glyph_at(int x, int y) const {
-        for (std::size_t digit = 0; digit < DigitFont.size(); ++digit) {
-            const DigitGlyph& glyph = DigitFont[digit];
-            if (sim.text(x, y - 1, 6) == glyph[0] && sim.text(x, y, 6) == glyph[1] &&
-                sim.text(x, y + 1, 6) == glyph[2]) {
-                return static_cast<int>(digit);
-            }
-        }
-        return -1;
-    }
-
     [[nodiscard]] bool blank_block(int x, int y) const {
         const std::string blanks(6, ' ');
         return sim.text(x, y - 1, 6) == blanks && sim.text(x, y, 6) == blanks &&
@@ -144,7 +78,7 @@ protected:
         std::string shown;
         for (const int offset : {25, 31, 37}) {
             const int x = layout.x + offset;
-            const int digit = glyph_at(x, layout.y - 1);
+            const int digit = read_digit(sim, x, layout.y - 1);
             if (digit >= 0) {
                 shown += static_cast<char>('0' + digit);
             } else {
@@ -173,7 +107,7 @@ TEST_F(RankingBoardTest, TheDefaultRankingShowsEachPlaceWithItsDigitSuffixNameAn
     EXPECT_EQ(visit(), Screen::title);
     for (const Case& c : cases) {
         const auto [place, x, y] = c.layout;
-        EXPECT_EQ(glyph_at(x, y), place) << place;
+        EXPECT_EQ(read_digit(sim, x, y), place) << place;
         EXPECT_EQ(sim.text(x + 6, y, 2), c.suffix) << place;
         EXPECT_EQ(sim.text(x + 6, y + 1, 26), k_rule) << place;
         EXPECT_EQ(sim.text(x + 11, y, 14), c.name) << place;
@@ -262,22 +196,19 @@ TEST_F(RankingBoardTest, ControlBytesInANameNeverReachTheTerminal) {
 }
 
 TEST_F(RankingBoardTest, ThePlacesAppear100MsApartTheFifthFirstWithoutMusic) {
-    write_sound("title.wav", 1000);
+    write_silent_wav("title.wav", 1000);
     const std::vector<std::string> names{"Silverthistle", "霜柱",       "凪砂",
                                          "灯籠守",        "柊木とろり", "Press SPACE KEY."};
     std::vector<std::uint64_t> first_seen(names.size(), 0);
-    WatchedTerminal terminal(sim, [&] {
+    sim.on_wait([&](SimPlatform&) {
         for (std::size_t i = 0; i < names.size(); ++i) {
             if (first_seen[i] == 0 && sim.shows(names[i])) {
                 first_seen[i] = sim.now_ms();
             }
         }
     });
-    console.attach(terminal);
-    console.set_traits({AmbiguousWidth::narrow, true, false});
     const std::uint64_t start = now();
     visit();
-    console.attach(sim);
     const std::vector<std::uint64_t> expected{start,       start + 100, start + 200,
                                               start + 300, start + 400, start + 500};
     EXPECT_EQ(first_seen, expected);
@@ -300,7 +231,7 @@ TEST_F(RankingBoardTest, TheFirstBoardAfterAGameThanksThePlayerAndTheNextDoesNot
 }
 
 TEST_F(RankingBoardTest, SpaceHeldOnArrivalReturnsToTheTitleAtOnce) {
-    write_sound("kettei.wav", 300);
+    write_silent_wav("kettei.wav", 300);
     const std::uint64_t start = now();
     sim.press(k_key_space, start);
     EXPECT_EQ(ranking_board(), Screen::title);
@@ -309,8 +240,8 @@ TEST_F(RankingBoardTest, SpaceHeldOnArrivalReturnsToTheTitleAtOnce) {
 }
 
 TEST_F(RankingBoardTest, TheBoardWaitsForSpaceWithTheTitleMusicLooping) {
-    write_sound("kettei.wav", 300);
-    write_sound("title.wav", 1000);
+    write_silent_wav("kettei.wav", 300);
+    write_silent_wav("title.wav", 1000);
     const std::uint64_t start = now();
     tap(k_key_space, start + 20000);
     EXPECT_EQ(ranking_board(), Screen::title);

@@ -13,16 +13,19 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "rank_files.hpp"
 
 namespace kal {
 namespace {
 
 namespace fs = std::filesystem;
-using Bytes = std::vector<unsigned char>;
+using test::Bytes;
+using test::rank_record;
+using test::read_bytes;
 
 std::string to_cp932(std::string_view utf8) {
     iconv_t cd = iconv_open("CP932", "UTF-8");
@@ -52,19 +55,6 @@ RankEntry entry(std::int32_t score, std::string_view name, char filler = '\0') {
 
 std::string name_of(const RankEntry& place) {
     return place.name.data();
-}
-
-Bytes record(std::uint32_t score, std::string_view name) {
-    Bytes bytes{static_cast<unsigned char>(score), static_cast<unsigned char>(score >> 8U),
-                static_cast<unsigned char>(score >> 16U), static_cast<unsigned char>(score >> 24U)};
-    bytes.insert(bytes.end(), name.begin(), name.end());
-    bytes.resize(k_rank_record_bytes, 0);
-    return bytes;
-}
-
-Bytes read_file(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 void write_file(const fs::path& path, const Bytes& bytes) {
@@ -137,7 +127,7 @@ TEST_F(RankingFile, MissingFileIsReplacedByTheDefaultRankingByteForByte) {
     const std::pair<std::uint32_t, std::string_view> places[] = {
         {150, "柊木とろり"}, {120, "灯籠守"}, {90, "凪砂"}, {60, "霜柱"}, {30, "Silverthistle"}};
     for (const auto& [score, name] : places) {
-        const Bytes one = record(score, to_cp932(name));
+        const Bytes one = rank_record(score, to_cp932(name));
         expected.insert(expected.end(), one.begin(), one.end());
     }
     expected.resize(k_rank_file_bytes, 0);
@@ -153,7 +143,7 @@ TEST_F(RankingFile, MissingFileIsReplacedByTheDefaultRankingByteForByte) {
         load_ranking();
         save_ranking();
 
-        EXPECT_EQ(read_file(file_), expected);
+        EXPECT_EQ(read_bytes(file_), expected);
         EXPECT_EQ(listing(dir_), std::vector<std::string>{"Rank.dat"});
         EXPECT_EQ(fs::status(file_).permissions(), static_cast<fs::perms>(0666 & ~mask));
         EXPECT_EQ(name_of(rank_table[0]), to_cp932("柊木とろり"));
@@ -178,7 +168,7 @@ TEST_F(RankingFile, LoadOverwritesTheTableOnlyAsFarAsTheFileReaches) {
                                                                  {0x01020304U, {"\0dddd", 5}},
                                                                  {0x80000000U, {"Eve\0e", 5}}};
     for (const auto& [score, name] : places) {
-        const Bytes one = record(score, name);
+        const Bytes one = rank_record(score, name);
         source.insert(source.end(), one.begin(), one.end());
     }
     source.resize(400, 0x5a);
@@ -190,7 +180,7 @@ TEST_F(RankingFile, LoadOverwritesTheTableOnlyAsFarAsTheFileReaches) {
                           entry(6, "Max", 'm'), entry(5, "Ned", 'n')};
         }
         save_ranking();
-        const Bytes before = read_file(file_);
+        const Bytes before = read_bytes(file_);
 
         write_file(file_, Bytes(source.begin(), source.begin() + c.file_bytes));
         load_ranking();
@@ -200,7 +190,7 @@ TEST_F(RankingFile, LoadOverwritesTheTableOnlyAsFarAsTheFileReaches) {
         Bytes expected(source.begin(), source.begin() + taken);
         expected.insert(expected.end(), before.begin() + taken, before.begin() + 280);
         expected.resize(k_rank_file_bytes, 0);
-        EXPECT_EQ(read_file(file_), expected);
+        EXPECT_EQ(read_bytes(file_), expected);
     }
 }
 
@@ -255,7 +245,7 @@ TEST_F(RankingFile, SaveThatCannotBeWrittenLeavesTheOldFileAndNoLeftovers) {
         });
         EXPECT_EQ(report, std::vector<std::int32_t>{50}) << "the save must not end the game";
         EXPECT_EQ(listing(dir_), std::vector<std::string>{"Rank.dat"});
-        EXPECT_EQ(read_file(file_) == old, limit < k_rank_file_bytes);
+        EXPECT_EQ(read_bytes(file_) == old, limit < k_rank_file_bytes);
     }
 }
 
@@ -295,7 +285,7 @@ TEST_F(RankingFile, RankingWithoutWritePermissionIsNeverReplaced) {
     // the scores of the run live on in memory.
     const Case cases[] = {{0444, {77, 77}}, {0000, {150, 200}}};
     fs::permissions(dir_, fs::perms::all);
-    const Bytes stored = record(77, "Ivo");
+    const Bytes stored = rank_record(77, "Ivo");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.mode);
         fs::remove(file_);
@@ -316,7 +306,7 @@ TEST_F(RankingFile, RankingWithoutWritePermissionIsNeverReplaced) {
         });
         EXPECT_EQ(report, c.first_scores);
         chmod(file_.c_str(), 0600);
-        EXPECT_EQ(read_file(file_), stored);
+        EXPECT_EQ(read_bytes(file_), stored);
         EXPECT_EQ(listing(dir_), std::vector<std::string>{"Rank.dat"});
     }
 }
@@ -324,7 +314,7 @@ TEST_F(RankingFile, RankingWithoutWritePermissionIsNeverReplaced) {
 TEST_F(RankingFile, SaveKeepsTheFilesPermissionsAndLinks) {
     const fs::path real = dir_ / "shared" / "scores.bin";
     fs::create_directory(real.parent_path());
-    write_file(real, record(1, "old"));
+    write_file(real, rank_record(1, "old"));
     chmod(real.c_str(), 0640);
     fs::create_symlink(real, file_);
     rank_table = sample_table();
@@ -332,7 +322,7 @@ TEST_F(RankingFile, SaveKeepsTheFilesPermissionsAndLinks) {
     save_ranking();
 
     EXPECT_TRUE(fs::is_symlink(file_));
-    EXPECT_EQ(read_file(real).size(), k_rank_file_bytes);
+    EXPECT_EQ(read_bytes(real).size(), k_rank_file_bytes);
     EXPECT_EQ(listing(real.parent_path()), std::vector<std::string>{"scores.bin"});
     EXPECT_EQ(fs::status(real).permissions(),
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);

@@ -4,22 +4,29 @@
 
 #include <array>
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "game_fixture.hpp"
 #include "play/play_state.hpp"
+#include "rank_files.hpp"
+#include "screen_reading.hpp"
 #include "screens/ranking_board.hpp"
 #include "screens/ranking_file.hpp"
 #include "shell/music.hpp"
+#include "sound_files.hpp"
 
 namespace kal {
 namespace {
 
-using Bytes = std::vector<unsigned char>;
+using test::Bytes;
+using test::rank_record;
+using test::read_bytes;
+using test::read_digit;
+using test::read_grade;
+using test::write_silent_wav;
+
 using Counts = std::array<int, 6>;
 
 // When things happen, counted from the moment the screen starts: the layout stands after 2.1 s,
@@ -32,59 +39,13 @@ constexpr std::uint64_t k_space_after_result_ms = 12000;
 constexpr Counts k_all_correct{6, 6, 6, 6, 6, 10};
 constexpr Counts k_none_correct{0, 0, 0, 0, 0, 0};
 
-constexpr std::array<std::array<std::string_view, 3>, 10> k_digit_font{{
-    {"┏━┓", "┃　┃", "┗━┛"},
-    {"　┫　", "　┃　", "　┻　"},
-    {"┏━┓", "┏━┛", "┗━┛"},
-    {"　━┓", "　━┫", "　━┛"},
-    {"┃　┃", "┗━┫", "　　┃"},
-    {"┏━━", "┗━┓", "━━┛"},
-    {"┏━━", "┣━┓", "┗━┛"},
-    {"┏━┓", "　　┃", "　　┃"},
-    {"┏━┓", "┣━┫", "┗━┛"},
-    {"┏━┓", "┗━┫", "━━┛"},
-}};
-
-// The grade letters the tests look for, "#" a lit cell.
-constexpr std::array<std::string_view, 5> k_letter_s{".####", "#....", ".###.", "....#", "####."};
-constexpr std::array<std::string_view, 5> k_letter_g{".####", "#....", "#..##", "#...#", ".####"};
-
-// A short silent sound, so that every cue can be loaded and logged.
-void write_wav(const std::string& name) {
-    constexpr std::uint32_t k_samples = 800;
-    auto le = [](std::uint32_t value, int bytes) {
-        std::string out;
-        for (int i = 0; i < bytes; ++i) {
-            out += static_cast<char>((value >> (8 * i)) & 0xffU);
-        }
-        return out;
-    };
-    std::string wav = "RIFF" + le(36 + k_samples, 4) + "WAVEfmt " + le(16, 4) + le(1, 2) +
-                      le(1, 2) + le(8000, 4) + le(8000, 4) + le(1, 2) + le(8, 2) + "data" +
-                      le(k_samples, 4) + std::string(k_samples, '\x80');
-    std::ofstream(name, std::ios::binary) << wav;
-}
-
-Bytes record(const RankEntry& entry) {
-    const auto score = static_cast<std::uint32_t>(entry.score);
-    Bytes bytes{static_cast<unsigned char>(score), static_cast<unsigned char>(score >> 8U),
-                static_cast<unsigned char>(score >> 16U), static_cast<unsigned char>(score >> 24U)};
-    bytes.insert(bytes.end(), entry.name.begin(), entry.name.end());
-    return bytes;
-}
-
-Bytes read_file(const char* name) {
-    std::ifstream in(name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 class ResultScreenTest : public test::GameTest {
 protected:
     void SetUp() override {
         GameTest::SetUp();
         for (const char* name :
              {"kekka.wav", "rureto.wav", "kuria.wav", "result.wav", "title.wav", "kettei.wav"}) {
-            write_wav(name);
+            write_silent_wav(name, 100);
         }
         reset_play_state();
         reset_ranking();
@@ -112,37 +73,12 @@ protected:
         return result_screen();
     }
 
-    // The digit glyph whose centre row is y, or -1 when none stands there.
-    [[nodiscard]] int glyph_at(int x, int y) const {
-        for (std::size_t digit = 0; digit < k_digit_font.size(); ++digit) {
-            bool same = true;
-            for (int row = 0; row < 3; ++row) {
-                same = same && sim.text(x, y - 1 + row, 6) ==
-                                   k_digit_font[digit][static_cast<std::size_t>(row)];
-            }
-            if (same) {
-                return static_cast<int>(digit);
-            }
-        }
-        return -1;
-    }
-
     [[nodiscard]] std::array<int, 3> total_glyphs() const {
-        return {glyph_at(41, 19), glyph_at(47, 19), glyph_at(53, 19)};
+        return {read_digit(sim, 41, 19), read_digit(sim, 47, 19), read_digit(sim, 53, 19)};
     }
 
-    [[nodiscard]] bool shows_letter(const std::array<std::string_view, 5>& letter) const {
-        for (std::size_t row = 0; row < letter.size(); ++row) {
-            std::string expected;
-            for (const char cell : letter[row]) {
-                expected += cell == '#' ? "■" : "  ";
-            }
-            if (sim.text(66, 9 + static_cast<int>(row), 10) != expected) {
-                return false;
-            }
-        }
-        return true;
-    }
+    // The grade letter in the block at columns 66 to 75, rows 9 to 13.
+    [[nodiscard]] char grade_shown() const { return read_grade(sim, 66, 11); }
 
     [[nodiscard]] std::uint64_t since_start(std::uint64_t at) const { return at - start_; }
 
@@ -153,7 +89,7 @@ TEST_F(ResultScreenTest, AllCorrectGameWithTenSecondsLeftScoresFourHundredFourGr
     set_game(354, k_all_correct, 10);
     EXPECT_EQ(run({"NAME"}), Screen::ranking_board);
     EXPECT_EQ(total_glyphs(), (std::array<int, 3>{4, 0, 4}));
-    EXPECT_TRUE(shows_letter(k_letter_s));
+    EXPECT_EQ(grade_shown(), 'S');
     EXPECT_EQ(sim.cell(68, 9).fg, 6);
     EXPECT_EQ(sim.text(68, 14, 6), "神の眼");
     EXPECT_EQ(sim.cell(68, 14).fg, 6);
@@ -165,7 +101,7 @@ TEST_F(ResultScreenTest, TimeOverWithSixteenPointsIsGradedG) {
     set_game(16, {4, 0, 0, 0, 0, 0}, 0);
     EXPECT_EQ(run(), Screen::ranking_board);
     EXPECT_EQ(total_glyphs(), (std::array<int, 3>{0, 1, 6}));
-    EXPECT_TRUE(shows_letter(k_letter_g));
+    EXPECT_EQ(grade_shown(), 'G');
     EXPECT_EQ(sim.text(64, 14, 14), "最悪かも･･････");
     EXPECT_EQ(sim.cell(64, 14).fg, 0);
     EXPECT_EQ(sim.cell(64, 14).bg, 15);
@@ -195,12 +131,12 @@ TEST_F(ResultScreenTest, LayoutLabelsEveryLevelWithItsPointsPerAnswer) {
 TEST_F(ResultScreenTest, TallyShowsEachLevelCountAtItsPlace) {
     set_game(100, {1, 2, 3, 4, 5, 9}, 7);
     run({"NAME"});
-    EXPECT_EQ(glyph_at(17, 4), 1);
-    EXPECT_EQ(glyph_at(48, 4), 2);
-    EXPECT_EQ(glyph_at(17, 9), 3);
-    EXPECT_EQ(glyph_at(48, 9), 4);
-    EXPECT_EQ(glyph_at(17, 14), 5);
-    EXPECT_EQ(glyph_at(48, 14), 9);
+    EXPECT_EQ(read_digit(sim, 17, 4), 1);
+    EXPECT_EQ(read_digit(sim, 48, 4), 2);
+    EXPECT_EQ(read_digit(sim, 17, 9), 3);
+    EXPECT_EQ(read_digit(sim, 48, 9), 4);
+    EXPECT_EQ(read_digit(sim, 17, 14), 5);
+    EXPECT_EQ(read_digit(sim, 48, 14), 9);
     EXPECT_EQ(sim.cell(17, 4).fg, 9);
 }
 
@@ -208,7 +144,7 @@ TEST_F(ResultScreenTest, LevelSixCountOfTenShowsAsPlainText) {
     set_game(180, {0, 0, 0, 0, 0, 10}, 0);
     run({"NAME"});
     EXPECT_EQ(sim.text(52, 14, 2), "10");
-    EXPECT_EQ(glyph_at(48, 14), -1);
+    EXPECT_EQ(read_digit(sim, 48, 14), -1);
 }
 
 TEST_F(ResultScreenTest, SecondsLeftTakeATensGlyphFromTenOn) {
@@ -223,16 +159,16 @@ TEST_F(ResultScreenTest, SecondsLeftTakeATensGlyphFromTenOn) {
         SetUp();
         set_game(0, k_none_correct, c.seconds);
         run({"NAME"});
-        EXPECT_EQ(glyph_at(10, 19), c.tens);
-        EXPECT_EQ(glyph_at(16, 19), c.units);
+        EXPECT_EQ(read_digit(sim, 10, 19), c.tens);
+        EXPECT_EQ(read_digit(sim, 16, 19), c.units);
     }
 }
 
 TEST_F(ResultScreenTest, SecondsLeftOfAHundredOrMoreShowAsNinetyNineButAllCount) {
     set_game(0, k_none_correct, 120);
     run({"NAME"});
-    EXPECT_EQ(glyph_at(10, 19), 9);
-    EXPECT_EQ(glyph_at(16, 19), 9);
+    EXPECT_EQ(read_digit(sim, 10, 19), 9);
+    EXPECT_EQ(read_digit(sim, 16, 19), 9);
     EXPECT_EQ(total_glyphs(), (std::array<int, 3>{6, 0, 0}));
 }
 
@@ -240,7 +176,7 @@ TEST_F(ResultScreenTest, TotalOfAThousandOrMoreShowsAsNineNineNineButRanksWithIt
     set_game(900, k_all_correct, 30);
     run({"NAME"});
     EXPECT_EQ(total_glyphs(), (std::array<int, 3>{9, 9, 9}));
-    EXPECT_TRUE(shows_letter(k_letter_s));
+    EXPECT_EQ(grade_shown(), 'S');
     EXPECT_EQ(rank_table[0].score, 1050);
 }
 
@@ -261,7 +197,7 @@ TEST_F(ResultScreenTest, TotalReachingTheFifthPlaceRanksInInRedAndOneBelowDoesNo
         for (const int x : {41, 47, 53}) {
             EXPECT_EQ(sim.cell(x, 19).fg, c.colour) << "column " << x;
         }
-        EXPECT_EQ(glyph_at(4, 23), c.place_glyph);
+        EXPECT_EQ(read_digit(sim, 4, 23), c.place_glyph);
         EXPECT_TRUE(sim.shows(c.message));
     }
 }
@@ -279,7 +215,7 @@ TEST_F(ResultScreenTest, NinetyRanksInAtThirdPlaceAboveTheOldNinetyInRankDat) {
     const RankTable before = rank_table;
     set_game(90, {6, 6, 1, 0, 0, 0}, 0);
     EXPECT_EQ(run({"NAME"}), Screen::ranking_board);
-    EXPECT_EQ(glyph_at(4, 23), 3);
+    EXPECT_EQ(read_digit(sim, 4, 23), 3);
     EXPECT_EQ(sim.text(10, 23, 15), "位にランクイン!");
 
     RankEntry new_entry = before[4];
@@ -288,11 +224,12 @@ TEST_F(ResultScreenTest, NinetyRanksInAtThirdPlaceAboveTheOldNinetyInRankDat) {
     std::copy(name.begin(), name.end(), new_entry.name.begin());
     Bytes expected;
     for (const RankEntry& entry : {before[0], before[1], new_entry, before[2], before[3]}) {
-        const Bytes bytes = record(entry);
+        const Bytes bytes = rank_record(static_cast<std::uint32_t>(entry.score),
+                                        std::string_view(entry.name.data(), entry.name.size()));
         expected.insert(expected.end(), bytes.begin(), bytes.end());
     }
     expected.resize(k_rank_file_bytes, 0);
-    EXPECT_EQ(read_file("Rank.dat"), expected);
+    EXPECT_EQ(read_bytes("Rank.dat"), expected);
 }
 
 TEST_F(ResultScreenTest, RankInFanfareSoundsAgainOneSecondLater) {
@@ -336,7 +273,7 @@ TEST_F(ResultScreenTest, KeysPressedDuringTheRouletteDoNotReachTheName) {
 TEST_F(ResultScreenTest, EndOfInputDuringNameEntryQuitsWithTheRankingSaved) {
     set_game(90, {6, 6, 1, 0, 0, 0}, 0);
     EXPECT_EQ(run(), Screen::quit);
-    const Bytes file = read_file("Rank.dat");
+    const Bytes file = read_bytes("Rank.dat");
     ASSERT_EQ(file.size(), k_rank_file_bytes);
     const std::size_t third = 2 * k_rank_record_bytes;
     EXPECT_EQ(file[third], 90);

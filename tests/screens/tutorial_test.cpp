@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -12,21 +11,18 @@
 #include "console/console.hpp"
 #include "console/text.hpp"
 #include "game_fixture.hpp"
+#include "screen_reading.hpp"
 #include "shell/music.hpp"
 #include "shell/screen_kit.hpp"
+#include "sound_files.hpp"
 
 namespace kal {
 namespace {
 
-// Columns a text takes on the screen, a full-width character counting two.
-int columns_of(std::string_view text) {
-    int columns = 0;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        columns += cp932_width(next_code_point(text, pos));
-    }
-    return columns;
-}
+using test::columns_of;
+using test::read_digit;
+using test::read_time;
+using test::write_silent_wav;
 
 // Whether the text reads as blank: spaces, full-width ones included.
 bool reads_blank(std::string_view text) {
@@ -40,40 +36,12 @@ bool reads_blank(std::string_view text) {
     return true;
 }
 
-// A short silent sound, so that the music and the decide sound show in the audio log.
-void write_silent_wav(const char* name) {
-    constexpr std::uint32_t k_samples = 80;
-    std::ofstream out(name, std::ios::binary);
-    const auto u32 = [&out](std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) {
-            out.put(static_cast<char>((v >> (8 * i)) & 0xFFU));
-        }
-    };
-    const auto u16 = [&out](std::uint16_t v) {
-        out.put(static_cast<char>(v & 0xFFU));
-        out.put(static_cast<char>(v >> 8U));
-    };
-    out.write("RIFF", 4);
-    u32(36 + k_samples);
-    out.write("WAVEfmt ", 8);
-    u32(16);
-    u16(1);
-    u16(1);
-    u32(8000);
-    u32(8000);
-    u16(1);
-    u16(8);
-    out.write("data", 4);
-    u32(k_samples);
-    out << std::string(k_samples, static_cast<char>(128));
-}
-
 class TutorialTest : public test::GameTest {
 protected:
     void SetUp() override {
         GameTest::SetUp();
-        write_silent_wav("title.wav");
-        write_silent_wav("kettei.wav");
+        write_silent_wav("title.wav", 10);
+        write_silent_wav("kettei.wav", 10);
     }
 
     void hold_space() { sim.press(k_key_space, now()); }
@@ -101,36 +69,6 @@ protected:
             close_tutorial_step(step);
         }
     }
-
-    // Whether the digit glyph stands with its left edge at column x, rows y - 1 .. y + 1.
-    [[nodiscard]] bool glyph_at(int digit, int x, int y) const {
-        const DigitGlyph& glyph = DigitFont[static_cast<std::size_t>(digit)];
-        for (int row = 0; row < 3; ++row) {
-            if (sim.text(x, y - 1 + row, 6) != glyph[static_cast<std::size_t>(row)]) {
-                return false;
-            }
-        }
-        return true;
-    }
-
-    [[nodiscard]] std::string readout() const {
-        std::string shown;
-        for (const int column : {54, 60, 68, 74}) {
-            for (int digit = 0; digit <= 9; ++digit) {
-                if (glyph_at(digit, column, 24)) {
-                    shown += static_cast<char>('0' + digit);
-                }
-            }
-            if (column == 60) {
-                shown += '.';
-            }
-        }
-        return shown;
-    }
-
-    [[nodiscard]] bool shows_at(int x, int y, std::string_view text) const {
-        return sim.text(x, y, columns_of(text)) == text;
-    }
 };
 
 TEST_F(TutorialTest, BoardIsThePlayScreenWithItsBarsLevelAndInstruction) {
@@ -143,12 +81,12 @@ TEST_F(TutorialTest, BoardIsThePlayScreenWithItsBarsLevelAndInstruction) {
         EXPECT_EQ(sim.cell(x, 19).bg, 7) << "column " << x;
         EXPECT_EQ(sim.cell(x, 7).bg, 15) << "column " << x;
     }
-    EXPECT_TRUE(shows_at(54, 22, "TIME"));
-    EXPECT_TRUE(shows_at(2, 22, "LV"));
-    EXPECT_TRUE(glyph_at(1, 1, 24));
-    EXPECT_TRUE(shows_at(7, 24, "―"));
-    EXPECT_TRUE(glyph_at(1, 9, 24));
-    EXPECT_TRUE(shows_at(24, 14, "-上の数字に無い物を選んで下さい-"));
+    EXPECT_TRUE(sim.shows_at(54, 22, "TIME"));
+    EXPECT_TRUE(sim.shows_at(2, 22, "LV"));
+    EXPECT_EQ(read_digit(sim, 1, 24), 1);
+    EXPECT_TRUE(sim.shows_at(7, 24, "―"));
+    EXPECT_EQ(read_digit(sim, 9, 24), 1);
+    EXPECT_TRUE(sim.shows_at(24, 14, "-上の数字に無い物を選んで下さい-"));
     EXPECT_EQ(sim.cell(24, 14).fg, 0);
     EXPECT_EQ(sim.cell(24, 14).bg, 15);
 }
@@ -165,7 +103,7 @@ TEST_F(TutorialTest, ReadoutShowsTwentySecondsThenTheBonusThenThePenalty) {
         for (const Case& c : cases) {
             if (c.step == step) {
                 SCOPED_TRACE(step);
-                EXPECT_EQ(readout(), c.shown);
+                EXPECT_EQ(read_time(sim), c.shown);
                 EXPECT_EQ(sim.cell(60, 24).fg, 0);
                 EXPECT_EQ(sim.cell(60, 24).bg, 15);
             }
@@ -221,7 +159,8 @@ TEST_F(TutorialTest, EachStepShowsItsTextsAtTheirPlacesInTheirColours) {
         for (const Case& c : cases) {
             if (c.step == step) {
                 SCOPED_TRACE(std::to_string(step) + " " + c.text);
-                EXPECT_TRUE(shows_at(c.x, c.y, c.text)) << sim.text(c.x, c.y, columns_of(c.text));
+                EXPECT_TRUE(sim.shows_at(c.x, c.y, c.text))
+                    << sim.text(c.x, c.y, columns_of(c.text));
                 EXPECT_EQ(sim.cell(c.x, c.y).fg, c.fg);
                 EXPECT_EQ(sim.cell(c.x, c.y).bg, c.bg);
             }
@@ -263,9 +202,9 @@ TEST_F(TutorialTest, CursorMarksPointAtTheFirstThenTheSecondThenTheThirdCandidat
 
 TEST_F(TutorialTest, CandidatesOneSevenFourStandAtColumns30_36And43) {
     show_step(8);
-    EXPECT_TRUE(glyph_at(1, 30, 17));
-    EXPECT_TRUE(glyph_at(7, 36, 17));
-    EXPECT_TRUE(glyph_at(4, 43, 17));
+    EXPECT_EQ(read_digit(sim, 30, 17), 1);
+    EXPECT_EQ(read_digit(sim, 36, 17), 7);
+    EXPECT_EQ(read_digit(sim, 43, 17), 4);
     EXPECT_EQ(sim.text(42, 17, 1), " ");
     EXPECT_EQ(sim.cell(43, 16).fg, 9);
     EXPECT_EQ(sim.cell(43, 16).bg, 15);
@@ -277,8 +216,8 @@ TEST_F(TutorialTest, CandidatesOneSevenFourStandAtColumns30_36And43) {
 TEST_F(TutorialTest, RightAnswerVerdictIsErasedWhileItsBonusStays) {
     show_step(15);
     EXPECT_TRUE(reads_blank(sim.text(38, 23, 4))) << sim.text(38, 23, 4);
-    EXPECT_TRUE(shows_at(61, 22, "Great +2sec"));
-    EXPECT_EQ(readout(), "22.00");
+    EXPECT_TRUE(sim.shows_at(61, 22, "Great +2sec"));
+    EXPECT_EQ(read_time(sim), "22.00");
 }
 
 TEST_F(TutorialTest, SampleRowFrameDrawsEachGlyphOnlyWhereItFitsTheScreen) {
@@ -404,7 +343,7 @@ TEST_F(TutorialTest, ScriptEndsAtColumn3Row7WithTheLastPageShown) {
     EXPECT_EQ(tutorial_screen(), Screen::title);
     EXPECT_EQ(draw_x, 3);
     EXPECT_EQ(draw_y, 7);
-    EXPECT_TRUE(shows_at(25, 8, "全面クリア目指して頑張って下さい。"));
+    EXPECT_TRUE(sim.shows_at(25, 8, "全面クリア目指して頑張って下さい。"));
 }
 
 }  // namespace
