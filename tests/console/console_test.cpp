@@ -295,12 +295,6 @@ TEST_F(ConsoleTest, ReadWordTakesOneWordAndKeepsTheRestOfTheLine) {
     EXPECT_FALSE(console.read_word(word));
 }
 
-}  // namespace
-}  // namespace kal::test
-
-namespace kal::test {
-namespace {
-
 TEST_F(ConsoleTest, OnATerminalWithoutReleasesATapReadsDownOnTheNextPoll) {
     sim.set_kitty(false);
     console.set_traits({AmbiguousWidth::narrow, false, false});
@@ -311,12 +305,6 @@ TEST_F(ConsoleTest, OnATerminalWithoutReleasesATapReadsDownOnTheNextPoll) {
     console.wait(200);
     EXPECT_EQ(console.inkey(k_key_space), 0);
 }
-
-}  // namespace
-}  // namespace kal::test
-
-namespace kal::test {
-namespace {
 
 TEST_F(ConsoleTest, OverwritingHalfAFullWidthCharacterKeepsTheOtherHalfInItsColours) {
     console.color(0, 15);
