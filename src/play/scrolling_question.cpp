@@ -20,7 +20,7 @@ constexpr int k_glyph_width = 6;
 constexpr int k_row_start_x = 83;
 constexpr int k_row_gone_x = -50;
 constexpr int k_last_visible_x = 75;  // a glyph there still ends on column 80
-constexpr int k_strip_width = 4;
+constexpr int k_strip_width = 3;
 constexpr int k_screen_columns = 80;
 constexpr int k_scroll_row = 7;
 constexpr int k_candidate_row = 17;
@@ -84,9 +84,8 @@ private:
 };
 
 // Blanks what the last glyph left behind when it moved, keeping to the screen's columns. The
-// strip starts right after the row: a box-drawing character that the terminal draws as two
-// narrow cells keeps its left cell when only its right one is overwritten, and at four columns
-// a tick nothing else would ever clear that cell.
+// column right after the row is the second half of a full-width character whenever the strip
+// splits one; the console draws that half again as a blank.
 void blank_strip(int x, int y) {
     const int first = std::max(x, 1);
     const int last = std::min(x + k_strip_width - 1, k_screen_columns);
@@ -105,7 +104,7 @@ void draw_scroll_tick(int x, int digits) {
             draw_digit(play.digit_pool[at(k)], column);
         }
     }
-    const int strip = x + k_glyph_width * digits;
+    const int strip = x + k_glyph_width * digits + 1;
     for (const int y : {k_scroll_row, k_scroll_row - 1, k_scroll_row + 1}) {
         blank_strip(strip, y);
     }
