@@ -136,11 +136,9 @@ TEST_F(NormalModeTest, WrongAnswerWithThreeSecondsOrLessLeftEndsTheGame) {
             const int wrong = turn.missing_index() == 0 ? 1 : 0;
             return Choice{wrong, c.reaction_ms};
         });
-        std::uint64_t penalty_seen_at = 0;
         sim.on_wait([&bot](SimPlatform&) { bot.look(); });
-        sim.on_wait([this, &penalty_seen_at, &readouts_after_penalty](SimPlatform&) {
+        sim.on_wait([this, &readouts_after_penalty](SimPlatform&) {
             if (sim.text(60, 22, 19) == "Penalty! Time -3sec") {
-                penalty_seen_at = penalty_seen_at == 0 ? now() : penalty_seen_at;
                 readouts_after_penalty.push_back(read_time(sim));
             }
         });
