@@ -351,6 +351,12 @@ void Console::take_input() {
         decoder_.feed(std::string_view(buffer.data(), count), time, events);
         for (const InputEvent& event : events) {
             if (event.kind == InputEvent::Kind::key) {
+                // A flood of input goes into the key state as it comes, so that the events
+                // waiting for the next poll never outgrow their reserve; applying them early
+                // gives the same state, as nothing settles before the poll.
+                if (pending_events_.size() == k_event_reserve) {
+                    apply_pending_events();
+                }
                 pending_events_.push_back(event);
             } else if (event.kind == InputEvent::Kind::interrupt) {
                 platform_->interrupt();
@@ -361,6 +367,13 @@ void Console::take_input() {
     }
 }
 
+void Console::apply_pending_events() {
+    for (const InputEvent& event : pending_events_) {
+        tracker_.apply(event);
+    }
+    pending_events_.clear();
+}
+
 int Console::inkey(int code) {
     if (is_joystick_code(code)) {
         return -1;
@@ -368,10 +381,7 @@ int Console::inkey(int code) {
     flush();
     if (platform_ != nullptr) {
         take_input();
-        for (const InputEvent& event : pending_events_) {
-            tracker_.apply(event);
-        }
-        pending_events_.clear();
+        apply_pending_events();
         tracker_.settle(platform_->now_ms());
         for (const int key : {k_key_space, k_key_left, k_key_right}) {
             const auto word = static_cast<std::size_t>(key >> 5);

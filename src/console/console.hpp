@@ -128,6 +128,7 @@ private:
     void put_char(char32_t ch);
     void repair_split_cell();
     void take_input();
+    void apply_pending_events();
     void answer_query(const InputEvent& event);
     void handle_redraw_request();
     void repaint();

@@ -57,9 +57,9 @@ int shown_seconds(int seconds);
 int shown_total(int total);
 
 // Puts a typed word (UTF-8) into the name field as code page 932 bytes and a zero byte, and
-// tells whether it was taken. A word longer than 14 bytes in code page 932, or with a character
-// that code page 932 cannot hold, leaves the field as it was. Bytes after the zero byte are
-// left as they were.
+// tells whether it was taken. A word longer than 14 bytes in code page 932, with a character
+// that code page 932 cannot hold or with a control character, leaves the field as it was.
+// Bytes after the zero byte are left as they were.
 bool set_entry_name(std::string_view typed, RankEntry& entry);
 
 }  // namespace kal

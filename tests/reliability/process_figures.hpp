@@ -47,7 +47,9 @@ inline std::size_t heap_in_use_bytes() {
 #if defined(KALEIDRON_ASAN)
     return __sanitizer_get_current_allocated_bytes();
 #else
-    return ::mallinfo2().uordblks;
+    // Large blocks live in mappings of their own, outside the arena's count.
+    const struct mallinfo2 info = ::mallinfo2();
+    return info.uordblks + info.hblkhd;
 #endif
 }
 

@@ -20,6 +20,7 @@ public:
     void use_audio(AudioDevice& audio) { audio_ = &audio; }
     // Each runs before every wait of the game, in the order added.
     void before_each_wait(std::function<void()> hook) { hooks_.push_back(std::move(hook)); }
+    void clear_hooks() { hooks_.clear(); }
 
     std::uint64_t now_ms() override { return sim_.now_ms(); }
     void wait_input(std::uint64_t deadline_ms) override {
