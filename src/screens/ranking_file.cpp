@@ -47,6 +47,11 @@ std::string ranking_path = "Rank.dat";
 // cannot be read then leaves the table alone, so scores made in this run are not lost.
 bool ranking_loaded = false;
 
+// Set while the table holds a change that could not be written (a full disk, a file-size
+// limit). The file then lags behind, and reloading it would lose the change, so the table wins
+// until a save gets through.
+bool ranking_unsaved = false;
+
 void install_default_ranking() {
     for (std::size_t place = 0; place < rank_table.size(); ++place) {
         const DefaultPlace& fallback = k_default_ranking[place];
@@ -211,6 +216,7 @@ void sync_directory_of(const std::string& target) {
 void reset_ranking() {
     rank_table = RankTable{};
     ranking_loaded = false;
+    ranking_unsaved = false;
 }
 
 void set_ranking_path(std::string path) {
@@ -218,6 +224,9 @@ void set_ranking_path(std::string path) {
 }
 
 void load_ranking() {
+    if (ranking_unsaved) {
+        return;
+    }
     // O_NONBLOCK keeps a FIFO under the ranking's name from hanging the game.
     const FileDescriptor file(::open(ranking_path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (!file.is_open()) {
@@ -255,6 +264,7 @@ void save_ranking() {
     std::string temporary = target + ".XXXXXX";
     FileDescriptor file(::mkostemp(temporary.data(), O_CLOEXEC));
     if (!file.is_open()) {
+        ranking_unsaved = true;
         return;
     }
     const RankBytes bytes = encode_table(rank_table);
@@ -263,8 +273,10 @@ void save_ranking() {
                          ::fsync(file.get()) == 0 && file.close();
     if (!written || ::rename(temporary.c_str(), target.c_str()) != 0) {
         ::unlink(temporary.c_str());
+        ranking_unsaved = true;
         return;
     }
+    ranking_unsaved = false;
     sync_directory_of(target);
 }
 
