@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Drives the real game in a detached 80x25 tmux session, as a player at a terminal would: keys
 # go in with send-keys, the screen is read back with capture-pane. Sourced by the end-to-end
 # scripts; every wait polls the screen until a deadline, none is a blind sleep.
