@@ -207,6 +207,12 @@ void PosixPlatform::wait_input(std::uint64_t deadline_ms) {
     pollfd input{k_in, POLLIN, 0};
     const bool watch_input = !session.input_ended;
     ppoll(&input, watch_input ? 1 : 0, &timeout, nullptr);
+    if (watch_input && session.input_is_tty && (input.revents & (POLLHUP | POLLERR)) != 0) {
+        // The terminal has gone (its window was closed) and the hang-up signal did not reach
+        // us, as when the shell that started the game does not pass it on. Every poll would
+        // return at once from now on: end as the hang-up would have ended the game.
+        std::raise(SIGHUP);
+    }
     if (watch_input && (input.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0 &&
         (input.revents & POLLIN) == 0) {
         session.input_ended = true;
@@ -275,10 +281,10 @@ bool PosixPlatform::read_line(std::string& line) {
     }
     const bool pushed = session.keyboard_pushed != 0;
     set_keyboard_protocol(false);
+    // The terminal's own line editing and echo, as the shell had them.
+    termios cooked = session.saved;
+    cooked.c_lflag |= static_cast<tcflag_t>(ICANON | ECHO);
     if (session.saved_valid) {
-        // The terminal's own line editing and echo, as the shell had them.
-        termios cooked = session.saved;
-        cooked.c_lflag |= static_cast<tcflag_t>(ICANON | ECHO);
         tcsetattr(k_in, TCSANOW, &cooked);
     }
     bool ended = false;
@@ -286,6 +292,11 @@ bool PosixPlatform::read_line(std::string& line) {
         char byte = 0;
         const ssize_t count = ::read(k_in, &byte, 1);
         if (count < 0 && errno == EINTR) {
+            // A stop and resume (Ctrl-Z, fg) set raw mode again, where a read with nothing
+            // typed returns at once and would read as the end of input.
+            if (session.saved_valid) {
+                tcsetattr(k_in, TCSANOW, &cooked);
+            }
             continue;
         }
         if (count <= 0) {

@@ -11,6 +11,7 @@ import os
 import resource
 import signal
 import subprocess
+import sys
 import termios
 import threading
 import time
@@ -25,11 +26,14 @@ POP_KEYBOARD = b"\x1b[<u"
 
 
 class GameOnPty:
-    def __init__(self, game, work_dir, kitty=False, file_size_limit=None):
+    def __init__(self, game, work_dir, kitty=False, file_size_limit=None,
+                 kill_after_answer=None, under_shell=False):
         self.master, self.slave = os.openpty()
         self.slave_path = os.ttyname(self.slave)
         fcntl.ioctl(self.slave, termios.TIOCSWINSZ, b"\x19\x00\x50\x00\x00\x00\x00\x00")
+        self.stty_before = self.stty()
         self.kitty = kitty
+        self._kill_after_answer = kill_after_answer
         self.output = bytearray()
         self._lock = threading.Lock()
         self._answered = False
@@ -43,11 +47,30 @@ class GameOnPty:
             if file_size_limit is not None:
                 resource.setrlimit(resource.RLIMIT_FSIZE, (file_size_limit, file_size_limit))
 
+        command = [os.path.abspath(game)]
+        if under_shell:
+            command = [sys.executable, os.path.abspath(__file__), "--shell"] + command
         self.process = subprocess.Popen(
-            [os.path.abspath(game)], cwd=work_dir, env=env, stdin=self.slave, stdout=self.slave,
+            command, cwd=work_dir, env=env, stdin=self.slave, stdout=self.slave,
             stderr=self.slave, preexec_fn=become_terminal_owner, close_fds=True)
         self._reader = threading.Thread(target=self._read, daemon=True)
         self._reader.start()
+        self.pid = self.process.pid
+        if under_shell:
+            self.pid = self._job_of_shell()
+
+    def _job_of_shell(self):
+        deadline = time.monotonic() + 5
+        while time.monotonic() < deadline:
+            try:
+                with open(f"/proc/{self.process.pid}/task/{self.process.pid}/children") as f:
+                    children = f.read().split()
+                if children:
+                    return int(children[0])
+            except OSError:
+                pass
+            time.sleep(0.005)
+        raise RuntimeError("the shell started no game")
 
     def _read(self):
         while True:
@@ -64,10 +87,12 @@ class GameOnPty:
                     answer = (b"\x1b[?0u" if self.kitty else b"") + b"\x1b[2;2R\x1b[?62;22c"
                     os.write(self.master, answer)
                     self.answered.set()
-
-    @property
-    def pid(self):
-        return self.process.pid
+                    if self._kill_after_answer is not None:
+                        # Spins rather than sleeps: the moment matters to the millisecond.
+                        deadline = time.monotonic() + self._kill_after_answer
+                        while time.monotonic() < deadline:
+                            pass
+                        self.kill()
 
     def written(self):
         with self._lock:
@@ -127,11 +152,50 @@ class GameOnPty:
         os.close(self.master)
         self.master = -1
 
+    def drain(self, quiet=0.2):
+        """Waits until the game has written nothing more for a moment."""
+        size = -1
+        while size != len(self.written()):
+            size = len(self.written())
+            time.sleep(quiet)
+
     def close(self):
+        self.kill()
         if self.process.poll() is None:
-            self.kill()
+            self.process.kill()
             self.process.wait()
         for fd in (self.master, self.slave):
             if fd >= 0:
                 os.close(fd)
         self.master = self.slave = -1
+
+
+def run_as_shell(command):
+    """A shell's part for one job: the game runs in a process group of its own in the
+    foreground of the terminal, as under an interactive shell, so that Ctrl-Z stops it (a
+    session leader's own group would be orphaned, and the stop signal dropped). Ends as the
+    game ended, by the same signal where a signal ended it."""
+    signal.signal(signal.SIGTTOU, signal.SIG_IGN)
+    pid = os.fork()
+    if pid == 0:
+        os.setpgid(0, 0)
+        os.tcsetpgrp(0, os.getpid())
+        signal.signal(signal.SIGTTOU, signal.SIG_DFL)
+        os.execv(command[0], command)
+    os.setpgid(pid, pid)
+    os.tcsetpgrp(0, pid)
+    for number in (signal.SIGHUP, signal.SIGINT, signal.SIGQUIT, signal.SIGTERM, signal.SIGTSTP):
+        signal.signal(number, signal.SIG_IGN)
+    while True:
+        _, status = os.waitpid(pid, os.WUNTRACED | os.WCONTINUED)
+        if os.WIFEXITED(status):
+            sys.exit(os.WEXITSTATUS(status))
+        if os.WIFSIGNALED(status):
+            number = os.WTERMSIG(status)
+            signal.signal(number, signal.SIG_DFL)
+            os.kill(os.getpid(), number)
+            sys.exit(128 + number)
+
+
+if __name__ == "__main__" and len(sys.argv) > 2 and sys.argv[1] == "--shell":
+    run_as_shell(sys.argv[2:])

@@ -65,20 +65,19 @@ STEP_SECONDS = 0.25
 
 
 def kill_once(args, work, rng, versions):
-    game = GameOnPty(args.game, work)
+    # A third of the kills fall within 3 ms of the answer to the start-up queries, when the
+    # start-up save runs; a third anywhere in the start-up; the rest among board visits.
+    kind = rng.random()
+    after_answer = rng.uniform(0.0, 0.003) if kind < 1 / 3 else None
+    game = GameOnPty(args.game, work, kill_after_answer=after_answer)
     try:
-        # A third of the kills fall within 10 ms of the answer to the start-up queries, when the
-        # start-up save runs; a third anywhere in the start-up; the rest among board visits.
+        if after_answer is not None:
+            # Killed by the reader the moment it has answered; the test writes nothing meanwhile,
+            # so that the file afterwards is the game's doing alone.
+            game.wait_exit(5.0)
+            return
         started = time.monotonic()
-        kind = rng.random()
-        if kind < 1 / 3:
-            game.answered.wait(2.0)
-            started = time.monotonic()
-            moment = rng.uniform(0.0, 0.01)
-        elif kind < 2 / 3:
-            moment = rng.uniform(0.0, 0.15)
-        else:
-            moment = rng.uniform(0.15, args.longest)
+        moment = rng.uniform(0.0, 0.15) if kind < 2 / 3 else rng.uniform(0.15, args.longest)
         step = 0
         while True:
             left = moment - (time.monotonic() - started)

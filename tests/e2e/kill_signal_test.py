@@ -1,0 +1,227 @@
+#!/usr/bin/env python3
+"""Signals leave the terminal as the game found it.
+
+The real game on a pty that answers its start-up queries as a kitty-protocol terminal, so that
+the keyboard protocol is pushed. SIGHUP, SIGQUIT, SIGINT and SIGTERM each end the game with the
+terminal as it was: the same `stty -a`, the keyboard protocol popped, attributes reset, the
+cursor shown and the main screen back, in that order. Ctrl-Z stops the game with the terminal
+given back, and a resume takes it again and repaints the whole screen. Closing the terminal (a
+closed pty, a killed tmux pane) ends the game. Ctrl-Z in the middle of the name entry, then a
+resume, still takes the typed name.
+"""
+
+import argparse
+import os
+import shutil
+import signal
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from kill_pty import (ENTER_SCREEN, LEAVE, POP_KEYBOARD, PUSH_KEYBOARD, KEY_SPACE,  # noqa: E402
+                      GameOnPty)
+
+TITLE_HELP = b"[SPACE]"
+CTRL_Z = b"\x1a"
+HIDE_CURSOR = b"\x1b[?25l"
+SHOW_CURSOR = b"\x1b[?25h"
+MAIN_SCREEN = b"\x1b[?1049l"
+ICANON = 0o2
+ECHO = 0o10
+
+failures = []
+
+
+def check(condition, what):
+    if not condition:
+        failures.append(what)
+    return condition
+
+
+def restored_at_the_end(output, what):
+    """The terminal handed back: everything the game set up is undone after it, in order."""
+    tail = output[output.rfind(PUSH_KEYBOARD):]
+    pop = tail.find(POP_KEYBOARD)
+    check(pop >= 0, f"{what}: keyboard protocol not popped")
+    check(tail.find(LEAVE, pop) > pop, f"{what}: attributes, cursor and screen not given back "
+          "after the pop")
+    check(output.rfind(HIDE_CURSOR) < output.rfind(SHOW_CURSOR), f"{what}: cursor left hidden")
+    check(output.rfind(ENTER_SCREEN) < output.rfind(MAIN_SCREEN),
+          f"{what}: left on the alternate screen")
+
+
+def start(args, work, kitty=True):
+    game = GameOnPty(args.game, work, kitty=kitty, under_shell=True)
+    check(game.wait_for(TITLE_HELP), "the title never came")
+    return game
+
+
+def fatal_signals(args, work):
+    for number in (signal.SIGHUP, signal.SIGQUIT, signal.SIGINT, signal.SIGTERM):
+        name = signal.Signals(number).name
+        game = start(args, work)
+        before = game.stty_before
+        check(game.wait_for(PUSH_KEYBOARD), f"{name}: keyboard protocol never pushed")
+        game.kill(number)
+        status = game.wait_exit(5.0)
+        check(status == -number, f"{name}: ended with {status}, not by the signal")
+        game.drain()
+        restored_at_the_end(game.written(), name)
+        check(game.stty() == before, f"{name}: stty -a differs:\n{game.stty()}\n{before}")
+        game.close()
+        print(f"{name}: terminal given back")
+
+
+def stop_and_resume(args, work):
+    game = start(args, work)
+    before = game.stty_before
+    for round_trip in (1, 2):
+        what = f"Ctrl-Z #{round_trip}"
+        mark = len(game.written())
+        game.send(CTRL_Z)
+        check(game.wait_state("T"), f"{what}: the game did not stop")
+        game.drain()
+        stopped = game.written()[mark:]
+        check(stopped.find(POP_KEYBOARD) >= 0 and stopped.find(LEAVE) > stopped.find(POP_KEYBOARD),
+              f"{what}: terminal not given back in order")
+        check(game.stty() == before, f"{what}: stty -a differs while stopped")
+        mark = len(game.written())
+        game.kill(signal.SIGCONT)
+        check(game.wait_for(TITLE_HELP, 5.0, mark), f"{what}: no repaint after resume")
+        resumed = game.written()[mark:]
+        check(resumed.find(ENTER_SCREEN) >= 0, f"{what}: alternate screen not taken again")
+        check(resumed.find(PUSH_KEYBOARD) >= 0, f"{what}: keyboard protocol not pushed again")
+        rows = [y for y in range(1, 26) if resumed.find(f"\x1b[{y};1H".encode()) >= 0]
+        check(len(rows) == 25, f"{what}: repaint drew rows {rows}, not all 25")
+        mode = game.termios()[3]
+        check(mode & (ICANON | ECHO) == 0, f"{what}: raw mode not taken again")
+        print(f"{what}: terminal given back while stopped, whole screen repainted on resume")
+    game.kill(signal.SIGTERM)
+    game.wait_exit(5.0)
+    game.drain()
+    restored_at_the_end(game.written(), "SIGTERM after resume")
+    check(game.stty() == before, "SIGTERM after resume: stty -a differs")
+    game.close()
+
+
+def children_of(pid):
+    try:
+        with open(f"/proc/{pid}/task/{pid}/children") as f:
+            return f.read().split()
+    except OSError:
+        return []
+
+
+def closed_terminal(args, work):
+    # The shell here does not pass the hang-up on: the game has to notice the closed terminal.
+    game = start(args, work)
+    game.hang_up()
+    status = game.wait_exit(5.0)
+    if check(status == -signal.SIGHUP, f"closed pty: ended with {status}, not as a hang-up"):
+        print("closed pty: the game ended")
+    game.close()
+
+    tmux = shutil.which("tmux")
+    if not tmux:
+        print("tmux not found: the pane check is skipped")
+        return
+    socket = f"kal-rel-{os.getpid()}"
+
+    def tmx(*words):
+        return subprocess.run([tmux, "-L", socket, "-f", "/dev/null", *words], capture_output=True,
+                              text=True)
+
+    game = os.path.abspath(args.game)
+    # The game as the pane's own process, and as the child of a shell that does not pass the
+    # hang-up on (a script that runs the game and then something else).
+    commands = {
+        "killed tmux pane": f"ALSOFT_DRIVERS=nosuch LC_ALL=C.UTF-8 {game}",
+        "killed tmux pane under a script": f"bash -c 'ALSOFT_DRIVERS=nosuch {game}; true'",
+    }
+    for what, command in commands.items():
+        tmx("new-session", "-d", "-x", "80", "-y", "25", "-c", work, command)
+        try:
+            deadline = time.monotonic() + 10
+            while time.monotonic() < deadline and "[SPACE]" not in tmx("capture-pane",
+                                                                        "-p").stdout:
+                time.sleep(0.05)
+            pids = [tmx("display-message", "-p", "#{pane_pid}").stdout.strip()]
+            if "bash" in command:
+                pids = children_of(int(pids[0]))
+            check(len(pids) == 1 and os.readlink(f"/proc/{pids[0]}/exe") == game,
+                  f"{what}: the game is not running")
+            tmx("kill-pane")
+            gone = False
+            deadline = time.monotonic() + 5
+            while time.monotonic() < deadline and not gone and pids:
+                try:
+                    os.kill(int(pids[0]), 0)
+                    time.sleep(0.05)
+                except ProcessLookupError:
+                    gone = True
+            if not check(gone, f"{what}: the game is still running"):
+                os.kill(int(pids[0]), signal.SIGKILL)
+            else:
+                print(f"{what}: the game ended")
+        finally:
+            tmx("kill-server")
+
+
+def stop_during_name_entry(args, work):
+    # The fifth place needs no points at all, so an untouched game ends in a rank-in.
+    record = struct.Struct("<i52s")
+    with open(os.path.join(work, "Rank.dat"), "wb") as out:
+        out.write(b"".join(record.pack(0, b"") for _ in range(5)) + bytes(56))
+    game = start(args, work, kitty=False)
+    game.send(b"\x1b[D")
+    prompt = "名前をエントリーして下さい".encode()
+    deadline = time.monotonic() + 90
+    while time.monotonic() < deadline and game.written().find(prompt) < 0:
+        game.send(KEY_SPACE)  # starts the game, later stops the roulette
+        time.sleep(0.5 if game.written().find("RESULT".encode()) >= 0 else 5.0)
+    if not check(game.written().find(prompt) >= 0, "name entry: never reached"):
+        game.close()
+        return
+    time.sleep(0.3)
+    game.send(CTRL_Z)
+    check(game.wait_state("T"), "name entry: Ctrl-Z did not stop the game")
+    game.kill(signal.SIGCONT)
+    time.sleep(0.5)
+    check(game.process.poll() is None, "name entry: the game ended after the resume")
+    game.send(b"KEPT\n")
+    deadline = time.monotonic() + 10
+    saved = b""
+    while time.monotonic() < deadline and b"KEPT" not in saved:
+        with open(os.path.join(work, "Rank.dat"), "rb") as f:
+            saved = f.read()
+        time.sleep(0.1)
+    if check(b"KEPT" in saved, "name entry: the name typed after the resume was not taken"):
+        print("Ctrl-Z during the name entry: the name typed after the resume was taken")
+    game.kill(signal.SIGTERM)
+    game.wait_exit(5.0)
+    game.close()
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--game", required=True)
+    parser.add_argument("--skip-name-entry", action="store_true",
+                        help="leave out the case that plays a whole game (about a minute)")
+    args = parser.parse_args()
+    with tempfile.TemporaryDirectory(prefix="kaleidron-signal-") as work:
+        fatal_signals(args, work)
+        stop_and_resume(args, work)
+        closed_terminal(args, work)
+        if not args.skip_name_entry:
+            stop_during_name_entry(args, work)
+    for failure in failures:
+        print("FAILED:", failure)
+    print("0 passed, 1 failed" if failures else "1 passed, 0 failed")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
