@@ -27,3 +27,8 @@ deps-terminals:
 	    exit 1; \
 	  fi; \
 	fi
+
+# Pictures of every screen, drawn from the simulated terminal, for the documentation.
+.PHONY: screenshots
+screenshots: build
+	./$(BUILD)/tests/e2e/kaleidron-screenshots docs/screenshots

@@ -15,14 +15,18 @@ SHOTS="$(realpath -m "${2:-terminal-shots}")"
 mkdir -p "$SHOTS"
 # shellcheck source=x_driver.sh
 source "$(dirname "$0")/x_driver.sh"
+# shellcheck source=rank_file.sh
+source "$(dirname "$0")/rank_file.sh"
 
 readonly CJK_FONT="Noto Sans Mono CJK JP"
 readonly LATIN_FONT="DejaVu Sans Mono"
 
-# A fresh working directory for each run of the game, so that each starts from the defaults.
+# A fresh working directory for each run of the game, so that each starts from the defaults
+# or from the ranking file given.
 game_command() {
     local dir
     dir="$(mktemp -d "$X_WORK/game-XXXXXX")"
+    if [[ -n "${1:-}" ]]; then cp "$1" "$dir/Rank.dat"; fi
     echo "cd '$dir' && ALSOFT_DRIVERS=nosuch exec '$GAME'"
 }
 
@@ -76,11 +80,12 @@ report_xterm_hold() {
 }
 
 start_kitty() {
+    local ranking="${1:-}"
     start_terminal kal-kitty "$X_WORK/kitty.log" \
         env LIBGL_ALWAYS_SOFTWARE=1 kitty --config NONE -o font_family="$LATIN_FONT" \
         -o font_size=11 -o initial_window_width=80c -o initial_window_height=25c \
         -o remember_window_size=no -o window_padding_width=0 -o placement_strategy=top-left \
-        -T kal-kitty sh -c "$(game_command)"
+        -T kal-kitty sh -c "$(game_command "$ranking")"
 }
 
 # With exact key releases a held key is one key: the cursor moves one item however long it is
@@ -107,6 +112,47 @@ check_kitty_keys() {
     echo "ok: kitty: two taps on Right move the cursor two items"
 }
 
+# Waits up to timeout seconds until the predicate holds for a picture of the terminal.
+wait_picture() {
+    local timeout="$1" what="$2" predicate="$3" tries
+    tries=$((timeout * 5))
+    while ((tries-- > 0)); do
+        shot "$X_WORK/wait.png"
+        "$predicate" "$X_WORK/wait.png" && return 0
+        sleep 0.2
+    done
+    x_fail "$what did not appear within ${timeout} s"
+}
+
+# The roulette's "Press SPACE KEY" on row 22, with the lower left corner blank: not the play
+# screen, whose "TIME" and level indicator stand there.
+shows_roulette() { is_painted "$1" 44 22 15 && is_white "$1" 1 22 14 && is_white "$1" 1 24 14; }
+shows_name_prompt() { is_painted "$1" 15 24 20; }
+# "HI SCORE" on row 2: the ranking board.
+shows_board() { is_painted "$1" 36 2 8; }
+
+# A game left unanswered ranks in against a ranking whose 5th place is 0. SPACE stops the
+# roulette, the name is typed, and the board ("HI SCORE" on row 2) then waits for SPACE: the
+# SPACE that stopped the roulette was let go long before.
+check_kitty_rank_in() {
+    rank_file 150 "柊木とろり" 120 "灯籠守" 90 "凪砂" 60 "霜柱" 0 "Frost" >"$X_WORK/zero.dat"
+    start_kitty "$X_WORK/zero.dat"
+    wait_cursor 9 15
+    tap space
+    wait_picture 90 "the roulette's \"Press SPACE KEY\"" shows_roulette
+    tap space
+    wait_picture 15 "the name prompt" shows_name_prompt
+    xdotool type --delay 80 ABC
+    xdotool key Return
+    wait_picture 10 "the ranking board" shows_board
+    sleep 2
+    shot "$SHOTS/kitty-board-after-name.png"
+    is_painted "$SHOTS/kitty-board-after-name.png" 36 2 8 ||
+        x_fail "the board after the name entry went by without SPACE"
+    echo "ok: kitty: after the name entry the board waits for SPACE"
+    stop_terminal
+}
+
 check_kitty() {
     start_kitty
     check_kitty_keys
@@ -114,6 +160,7 @@ check_kitty() {
     start_kitty
     picture_title_and_question kitty
     stop_terminal
+    check_kitty_rank_in
 }
 
 start_display
