@@ -23,10 +23,11 @@ trap e2e_cleanup EXIT
 
 tmx() { tmux -u -f /dev/null -L "$E2E_SOCKET" "$@"; }
 
-# Starts the command (a string for the shell) in the working directory, in an 80x25 window
-# that stays open after the command ends, so that its last screen can still be read.
+# Starts the command (a string for the shell) in the working directory (or the one given), in
+# an 80x25 window that stays open after the command ends, so that its last screen can still
+# be read.
 start_session() {
-    tmx new-session -d -s game -x 80 -y 25 -c "$E2E_WORK" \
+    tmx new-session -d -s game -x 80 -y 25 -c "${2:-$E2E_WORK}" \
         -e ALSOFT_DRIVERS="${ALSOFT_DRIVERS:-nosuch}" -e LC_ALL=C.UTF-8 "$1"
     tmx set-option -t game remain-on-exit on
 }
