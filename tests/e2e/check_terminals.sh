@@ -30,12 +30,12 @@ game_command() {
     echo "cd '$dir' && ALSOFT_DRIVERS=nosuch exec '$GAME'"
 }
 
-# A tap as a player's finger makes it: down for 80 ms, then up. The menu looks at the keys
-# every 100 ms and reads key state, not a queue of presses, so a tap far shorter than that (a
-# synthetic press and release in the same instant) can fall between two looks.
+# A tap: down for 150 ms, then up. The menu looks at the keys every 100 ms and reads key state,
+# not a queue of presses, so on kitty, which reports the release, a shorter tap can begin and
+# end between two looks and go unseen.
 tap() {
     xdotool keydown "$1"
-    sleep 0.08
+    sleep 0.15
     xdotool keyup "$1"
 }
 
@@ -101,7 +101,7 @@ check_kitty_keys() {
 
     tap Right
     wait_cursor 49 5
-    echo "ok: kitty: a quick tap on Right moves the cursor one item"
+    echo "ok: kitty: a tap on Right moves the cursor one item"
 
     tap Left
     wait_cursor 29 5
