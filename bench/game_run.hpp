@@ -1,0 +1,78 @@
+#pragma once
+
+// One scripted game on the real binary: the title is left idle, then a player that reads the
+// scrolled digits off the screen answers every question, goes through the result screen and the
+// ranking board and back to the title. What arrives when, and what the kernel counted for the
+// game meanwhile, is recorded.
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "game_side.hpp"
+#include "play/question_table.hpp"
+#include "process_probe.hpp"
+#include "sequence_audit.hpp"
+
+namespace kal::bench {
+
+struct TickRecord {
+    std::int64_t at_ns = 0;        // arrival of the tick's first byte
+    std::int64_t offset = -1;      // where its bytes begin in the output; -1 when not known
+    std::int64_t frame_bytes = 0;  // as read from the terminal
+    // Counted by the kernel between the previous tick and this one; -1 when a sample could not
+    // be taken cleanly between two ticks.
+    std::int64_t write_calls = -1;
+    std::int64_t bytes_written = -1;
+    std::int64_t queued_ns = -1;  // the game's wait for a processor since the previous tick
+    SequenceCounts sequences;
+    bool merged = false;  // read together with another tick: its arrival time is not its own
+};
+
+struct QuestionRecord {
+    int number = 0;
+    int level = 0;
+    QuestionSpec spec{};
+    std::int64_t announced_ns = 0;       // the speed and digit count appear: the first count starts
+    std::int64_t countdown_end_ns = 0;   // the announcement is blanked: the third count is over
+    std::int64_t announced_offset = -1;  // where those two frames begin in the output
+    std::int64_t countdown_end_offset = -1;
+    std::int64_t announced_bytes = 0;
+    std::int64_t countdown_queued_ns = -1;  // the game's wait for a processor during the count
+    std::vector<TickRecord> ticks;
+    ProcessSample first_tick;
+    ProcessSample last_tick;
+    std::set<int> scrolled;  // digits read off the scrolling row
+    bool answered = false;
+    bool read_cleanly = false;  // the candidate was chosen from what the screen showed
+};
+
+struct RunRecord {
+    std::int64_t title_first_write_ns = -1;  // from the start, the first bytes of the title
+    std::int64_t title_complete_ns = -1;     // from the start, the title as it then stays
+    double title_idle_cpu = -1.0;            // processor time over wall time, idle on the title
+    std::vector<QuestionRecord> questions;
+    std::int64_t peak_resident_kib = 0;  // VmHWM just before the end
+    std::int64_t max_rss_kib = 0;        // ru_maxrss of the finished process
+    bool reached_title_again = false;
+    std::vector<GameSideQuestion> game_side;  // from the trace, when the run was traced
+    std::string failure;                      // empty when the script ran through
+};
+
+struct RunOptions {
+    std::string game;                      // the binary
+    std::vector<std::string> environment;  // added for the game
+    std::string trace_log;        // when set, the game runs under perf trace, into this file
+    bool start_up_only = false;   // the run ends once the title has settled
+    int stop_after_question = 0;  // when set, the run ends once this question scrolled
+    int idle_seconds = 10;
+    int time_limit_seconds = 20 * 60;
+    bool verbose = false;
+};
+
+RunRecord play_one_game(const RunOptions& options);
+
+}  // namespace kal::bench

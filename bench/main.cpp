@@ -1,0 +1,137 @@
+// kaleidron-bench: plays the real game on a pseudo-terminal and prints how closely it keeps its
+// timing, how little processor time and memory it takes and how few writes it makes.
+//
+//   kaleidron-bench --game build/kaleidron [--games 3] [--starts 5] [--report FILE]
+//                   [--questions N] [--idle-seconds S] [--env NAME=VALUE]... [--no-trace]
+//                   [--verbose]
+
+#include <sys/utsname.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "game_run.hpp"
+#include "report.hpp"
+
+namespace {
+
+using kal::bench::RunOptions;
+
+struct Arguments {
+    RunOptions run;
+    int games = 3;
+    int starts = 5;
+    bool trace = true;
+    std::string report_path;
+};
+
+int number(std::string_view word) {
+    return std::atoi(std::string(word).c_str());
+}
+
+bool parse(int argc, char** argv, Arguments& args) {
+    const std::vector<std::string_view> words(argv + 1, argv + argc);
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const std::string_view word = words[i];
+        const bool has_value = i + 1 < words.size();
+        if (word == "--no-trace") {
+            args.trace = false;
+        } else if (word == "--verbose") {
+            args.run.verbose = true;
+        } else if (!has_value) {
+            return false;
+        } else if (word == "--game") {
+            args.run.game = words[++i];
+        } else if (word == "--games") {
+            args.games = number(words[++i]);
+        } else if (word == "--starts") {
+            args.starts = number(words[++i]);
+        } else if (word == "--report") {
+            args.report_path = words[++i];
+        } else if (word == "--questions") {
+            args.run.stop_after_question = number(words[++i]);
+        } else if (word == "--idle-seconds") {
+            args.run.idle_seconds = number(words[++i]);
+        } else if (word == "--env") {
+            args.run.environment.emplace_back(words[++i]);
+        } else {
+            return false;
+        }
+    }
+    return !args.run.game.empty() && args.games > 0 && args.starts > 0;
+}
+
+std::string machine_description(bool traced) {
+    utsname name{};
+    uname(&name);
+    std::string text = std::to_string(sysconf(_SC_NPROCESSORS_ONLN)) + " processors, " +
+                       name.sysname + " " + name.release;
+    for (const char* variable : {"ALSOFT_DRIVERS"}) {
+        if (const char* value = std::getenv(variable)) {
+            text += ", " + std::string(variable) + "=" + value;
+        }
+    }
+    return text + (traced ? ", the games under perf trace" : ", without perf trace");
+}
+
+// perf trace needs the tracepoints of the kernel, which an unprivileged user may not have.
+bool perf_trace_works() {
+    return std::system("perf trace -e write -o /dev/null -- true >/dev/null 2>&1") == 0;
+}
+
+std::vector<kal::bench::StartUpFigures> measure_starts(const Arguments& args) {
+    RunOptions options = args.run;
+    options.start_up_only = true;
+    std::vector<kal::bench::StartUpFigures> starts;
+    for (int i = 0; i < args.starts; ++i) {
+        std::fprintf(stderr, "start %d of %d\n", i + 1, args.starts);
+        starts.push_back(kal::bench::start_up_of(kal::bench::play_one_game(options)));
+    }
+    return starts;
+}
+
+std::vector<kal::bench::RunFigures> play_games(const Arguments& args, bool traced) {
+    RunOptions options = args.run;
+    if (traced) {
+        options.trace_log = "kaleidron-bench-trace.log";
+    }
+    std::vector<kal::bench::RunFigures> games;
+    for (int i = 0; i < args.games; ++i) {
+        std::fprintf(stderr, "game %d of %d\n", i + 1, args.games);
+        games.push_back(kal::bench::figures_of(kal::bench::play_one_game(options)));
+        if (!games.back().failure.empty()) {
+            std::fprintf(stderr, "  %s\n", games.back().failure.c_str());
+        }
+    }
+    return games;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Arguments args;
+    if (!parse(argc, argv, args)) {
+        std::fprintf(stderr,
+                     "usage: %s --game PATH [--games N] [--starts N] [--report FILE] "
+                     "[--questions N] [--idle-seconds S] [--env NAME=VALUE]... [--no-trace] "
+                     "[--verbose]\n",
+                     argv[0]);
+        return 2;
+    }
+    const bool traced = args.trace && perf_trace_works();
+    const std::vector<kal::bench::StartUpFigures> starts = measure_starts(args);
+    const std::vector<kal::bench::RunFigures> games = play_games(args, traced);
+    const std::string report =
+        kal::bench::render_report(games, starts, {"make bench", machine_description(traced)});
+    std::cout << report;
+    if (!args.report_path.empty()) {
+        std::ofstream(args.report_path) << report;
+    }
+    return 0;
+}

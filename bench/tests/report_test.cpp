@@ -1,0 +1,75 @@
+#include "report.hpp"
+
+#include <gtest/gtest.h>
+
+namespace kal::bench {
+namespace {
+
+constexpr std::int64_t k_ms = 1'000'000;
+
+QuestionRecord scrolled_question(int number, const std::vector<std::int64_t>& periods_ms) {
+    QuestionRecord question;
+    question.number = number;
+    question.level = 1;
+    question.spec = question_row(number);
+    question.announced_ns = 0;
+    question.countdown_end_ns = 2790 * k_ms;
+    std::int64_t at = 3000 * k_ms;
+    TickRecord tick;
+    tick.at_ns = at;
+    tick.write_calls = 1;
+    tick.bytes_written = 500;
+    question.ticks.push_back(tick);
+    for (const std::int64_t period : periods_ms) {
+        at += period * k_ms;
+        tick.at_ns = at;
+        question.ticks.push_back(tick);
+    }
+    question.first_tick.cpu_ns = 0;
+    question.last_tick.cpu_ns = (at - 3000 * k_ms) / 100;  // 1% of the wall time
+    return question;
+}
+
+TEST(Report, PeriodsAreMeasuredAgainstTheDelayOfTheirQuestion) {
+    RunRecord run;
+    run.questions.push_back(scrolled_question(1, {25, 25, 25, 27, 25}));  // 25 ms a tick
+    run.questions.push_back(scrolled_question(3, {10, 10, 11}));          // 10 ms a tick
+    const RunFigures figures = figures_of(run);
+    EXPECT_DOUBLE_EQ(figures.terminal.period_ratio.at(25), 1.0);
+    EXPECT_NEAR(figures.terminal.period_ratio.at(10), 1.0, 1e-12);
+    EXPECT_EQ(figures.terminal.period_count.at(25), 5U);
+    EXPECT_NEAR(figures.terminal.jitter_p99_ms, 1.93, 1e-9);
+    EXPECT_NEAR(figures.scroll_cpu, 0.01, 1e-9);
+    EXPECT_DOUBLE_EQ(figures.terminal_count_ms.at(1), 930.0);
+    EXPECT_DOUBLE_EQ(figures.writes_per_tick, 1.0);
+}
+
+TEST(Report, TicksReadTogetherGiveNoPeriod) {
+    RunRecord run;
+    run.questions.push_back(scrolled_question(1, {25, 40, 10, 25}));
+    run.questions[0].ticks[2].merged = true;
+    run.questions[0].ticks[3].merged = true;
+    const RunFigures figures = figures_of(run);
+    EXPECT_EQ(figures.terminal.period_count.at(25), 1U);
+    EXPECT_EQ(figures.merged_ticks, 2);
+}
+
+TEST(Report, TheTableMarksEachFigureAgainstItsTarget) {
+    RunRecord run;
+    run.title_idle_cpu = 0.03;  // above 2%
+    run.peak_resident_kib = 12 * 1024;
+    run.questions.push_back(scrolled_question(1, {25, 25, 25}));
+    const std::string table =
+        render_report({figures_of(run)}, {{20.0, 19.0}}, {"make bench", "a test machine"});
+    EXPECT_NE(table.find("| CPU of the game, idle on the title for 10 s | ≤ 2% of one core | "
+                         "3.00% | ✗ |"),
+              std::string::npos);
+    EXPECT_NE(table.find("| peak resident memory over a whole game | ≤ 30 MB | 12.0 MiB, the "
+                         "highest run | ✓ |"),
+              std::string::npos);
+    EXPECT_NE(table.find("| start to the first complete title frame | ≤ 50 ms | 20.0 ms"),
+              std::string::npos);
+}
+
+}  // namespace
+}  // namespace kal::bench
