@@ -21,7 +21,8 @@
 #endif
 
 #if defined(KALEIDRON_ASAN)
-#include <sanitizer/allocator_interface.h>
+// From the sanitizer runtime; not every compiler ships the header that declares it.
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 #endif
 
 namespace kal::test {
