@@ -18,6 +18,8 @@ constexpr int k_keep_colour = 16;
 constexpr int k_bright = 8;
 constexpr std::uint64_t k_query_wait_ms = 200;
 constexpr std::size_t k_event_reserve = 256;
+// A frame of the game leaves a few dozen halves of full-width characters behind at most.
+constexpr std::size_t k_split_cell_reserve = 64;
 constexpr int k_probe_row = 2;
 constexpr int k_probe_narrow_column = 2;
 constexpr int k_probe_wide_column = 3;
@@ -40,6 +42,7 @@ bool on_screen(int x, int y) {
 
 Console::Console() {
     pending_events_.reserve(k_event_reserve);
+    split_cells_.reserve(k_split_cell_reserve);
 }
 
 Console::~Console() {
@@ -54,10 +57,14 @@ void Console::attach(Platform& platform) {
     bg_ = 0;
     x_ = 1;
     y_ = 1;
-    terminal_at_cursor_ = false;
+    terminal_x_ = 0;
+    terminal_y_ = 0;
+    move_pending_ = false;
+    pen_fg_ = -1;
+    pen_bg_ = -1;
     too_small_ = false;
     colour_stale_ = false;
-    split_cell_ = {};
+    split_cells_.clear();
     key_state_ = {};
     mouse_x_ = -1;
     mouse_y_ = -1;
@@ -104,7 +111,7 @@ void Console::query_terminal() {
     }
     // Whatever the probe drew is wiped; the terminal cursor no longer stands where we think.
     emit("\x1b[2;1H\x1b[2K");
-    terminal_at_cursor_ = false;
+    terminal_x_ = 0;
     if (traits_.kitty_keyboard) {
         platform_->set_keyboard_protocol(true);
         tracker_.set_exact(true);
@@ -144,13 +151,15 @@ void Console::emit_locate(int x, int y) {
     std::array<char, 24> sequence{};
     const int length = std::snprintf(sequence.data(), sequence.size(), "\x1b[%d;%dH", y, x);
     emit(std::string_view(sequence.data(), static_cast<std::size_t>(length)));
-    terminal_at_cursor_ = true;
+    terminal_x_ = x;
+    terminal_y_ = y;
 }
 
 // Reset first, then the foreground, then the background. Bright colours use the bright colour
 // codes: bold and blink would make every white screen blink in light grey.
 void Console::emit_colour(int fg, int bg) {
-    colour_stale_ = false;
+    pen_fg_ = fg;
+    pen_bg_ = bg;
     const int fg_code = ((fg & k_bright) != 0 ? 90 : 30) + ansi_colour_map[fg & 7];
     const int bg_code = ((bg & k_bright) != 0 ? 100 : 40) + ansi_colour_map[bg & 7];
     std::array<char, 24> sequence{};
@@ -159,15 +168,12 @@ void Console::emit_colour(int fg, int bg) {
     emit(std::string_view(sequence.data(), static_cast<std::size_t>(length)));
 }
 
+// The move itself is sent with the next character, or when the output is written while the
+// cursor shows: a move that nothing is drawn after changes nothing on the screen.
 void Console::locate(int x, int y) {
-    repair_split_cell();
     x_ = x;
     y_ = y;
-    if (on_screen(x, y)) {
-        emit_locate(x, y);
-    } else {
-        terminal_at_cursor_ = false;
-    }
+    move_pending_ = true;
 }
 
 void Console::color(int fg, int bg) {
@@ -180,8 +186,29 @@ void Console::color(int fg, int bg) {
     if (fg == k_keep_colour && bg == k_keep_colour) {
         return;
     }
-    repair_split_cell();
-    emit_colour(fg_, bg_);
+    // Sent with the next character, or when the output is written: colours set and set again
+    // before anything is drawn in them are sent once.
+    colour_stale_ = true;
+}
+
+// The colours the game set, unless the terminal has them in force already. Until the game has
+// set any, the terminal keeps its own.
+void Console::send_colour() {
+    const bool pen_known = pen_fg_ >= 0;
+    if ((colour_stale_ || pen_known) && (pen_fg_ != fg_ || pen_bg_ != bg_)) {
+        emit_colour(fg_, bg_);
+    }
+    colour_stale_ = false;
+}
+
+bool Console::terminal_at_cursor() const {
+    return terminal_x_ == x_ && terminal_y_ == y_ && terminal_x_ != 0;
+}
+
+void Console::place_terminal_cursor() {
+    if (!terminal_at_cursor() && on_screen(x_, y_)) {
+        emit_locate(x_, y_);
+    }
 }
 
 void Console::bgcolor(int bg) {
@@ -189,11 +216,9 @@ void Console::bgcolor(int bg) {
 }
 
 void Console::cls(int fg, int bg) {
-    split_cell_ = {};
+    split_cells_.clear();
     color(fg, bg);
-    if (colour_stale_) {
-        emit_colour(fg_, bg_);  // the clear takes the terminal's current background
-    }
+    send_colour();  // the clear takes the terminal's current background
     emit("\x1b[2J");
     screen_.clear(fg_, bg_);
 }
@@ -236,52 +261,50 @@ void Console::print_cp932(std::string_view field) {
 void Console::put_char(char32_t ch) {
     const int width = cp932_width(ch);
     if (!on_screen(x_, y_) || !on_screen(x_ + width - 1, y_)) {
-        // Clipped: nothing reaches the terminal, so its cursor is no longer in step.
-        x_ += width;
-        terminal_at_cursor_ = false;
+        x_ += width;  // clipped: nothing reaches the terminal
         return;
     }
-    if (split_cell_.pending && split_cell_.y == y_ && split_cell_.x >= x_ &&
-        split_cell_.x < x_ + width) {
-        split_cell_ = {};  // this character covers it anyway
-    }
-    repair_split_cell();
+    forget_split_cells(x_, y_, width);
     // Writing over one half of a full-width character destroys the other half, and many
     // terminals blank it in their default colours; it is drawn again in its own.
-    const bool splits_left = screen_.at(x_, y_).width == 0;
-    const bool splits_right = screen_.at(x_ + width - 1, y_).width == 2;
-    if (splits_left) {
-        split_cell_ = {x_ - 1, y_, true};
-        repair_split_cell();
+    if (screen_.at(x_, y_).width == 0) {
+        split_cells_.push_back({x_ - 1, y_});
+    }
+    if (screen_.at(x_ + width - 1, y_).width == 2) {
+        split_cells_.push_back({x_ + width, y_});
     }
     screen_.put(x_, y_, ch, width, fg_, bg_);
-    if (!terminal_at_cursor_) {
+    if (!terminal_at_cursor()) {
         emit_locate(x_, y_);
     }
-    if (colour_stale_) {
-        emit_colour(fg_, bg_);
-    }
+    send_colour();
     emit_char(ch, width);
-    if (splits_right) {
-        split_cell_ = {x_ + width, y_, true};
-    }
+    move_pending_ = false;
     x_ += width;
     // At the right edge the terminal waits to wrap; the next text needs a fresh position.
-    terminal_at_cursor_ = x_ <= k_screen_cols;
+    terminal_x_ = x_ <= k_screen_cols ? x_ : 0;
 }
 
-void Console::repair_split_cell() {
-    if (!split_cell_.pending) {
-        return;
+// A half left behind that a later character covers needs no repair.
+void Console::forget_split_cells(int x, int y, int width) {
+    std::erase_if(split_cells_, [x, y, width](const SplitCell& cell) {
+        return cell.y == y && cell.x >= x && cell.x < x + width;
+    });
+}
+
+void Console::repair_split_cells() {
+    for (const SplitCell& cell : split_cells_) {
+        const Cell& left_behind = screen_.at(cell.x, cell.y);
+        if (terminal_x_ != cell.x || terminal_y_ != cell.y) {
+            emit_locate(cell.x, cell.y);
+        }
+        if (pen_fg_ != left_behind.fg || pen_bg_ != left_behind.bg) {
+            emit_colour(left_behind.fg, left_behind.bg);
+        }
+        emit(" ");
+        terminal_x_ = cell.x < k_screen_cols ? cell.x + 1 : 0;
     }
-    const SplitCell cell = split_cell_;
-    split_cell_ = {};
-    const Cell& left_behind = screen_.at(cell.x, cell.y);
-    emit_locate(cell.x, cell.y);
-    emit_colour(left_behind.fg, left_behind.bg);
-    emit(" ");
-    colour_stale_ = true;
-    terminal_at_cursor_ = cell.x + 1 == x_ && cell.y == y_;
+    split_cells_.clear();
 }
 
 void Console::emit_char(char32_t ch, int width) {
@@ -330,7 +353,16 @@ void Console::flush() {
     if (platform_->take_redraw_request()) {
         handle_redraw_request();
     }
-    repair_split_cell();
+    repair_split_cells();
+    // Colours and a move the game asked for last reach the terminal even with nothing drawn
+    // after them: the terminal's own echo of a typed name takes both.
+    if (colour_stale_) {
+        send_colour();
+    }
+    if (cursor_info_.visible && move_pending_) {
+        place_terminal_cursor();
+    }
+    move_pending_ = false;
     if (!out_.empty()) {
         platform_->write_output(out_);
         out_.clear();
@@ -413,7 +445,9 @@ bool Console::read_word(std::string& word) {
         if (platform_ == nullptr) {
             return false;
         }
-        // Keys pressed before the question must not turn up in the name.
+        // The terminal echoes the name where its cursor stands. Keys pressed before the
+        // question must not turn up in the name.
+        place_terminal_cursor();
         flush();
         platform_->discard_input();
         pending_events_.clear();
@@ -432,7 +466,7 @@ bool Console::read_word(std::string& word) {
                 x += width;
             }
         }
-        terminal_at_cursor_ = false;
+        terminal_x_ = 0;
         if (!read) {
             return false;
         }
@@ -465,11 +499,13 @@ void Console::paint_small_terminal_notice(TermSize size) {
     const int length = std::snprintf(sequence.data(), sequence.size(), "\x1b[%d;%dH", y, x);
     emit(std::string_view(sequence.data(), static_cast<std::size_t>(length)));
     emit(notice);
-    terminal_at_cursor_ = false;
+    terminal_x_ = 0;
+    pen_fg_ = -1;
+    pen_bg_ = -1;
 }
 
 void Console::repaint() {
-    split_cell_ = {};
+    split_cells_.clear();
     emit("\x1b[0m\x1b[2J");
     emit(cursor_info_.visible ? "\x1b[?25h" : "\x1b[?25l");
     int fg = -1;
@@ -490,10 +526,9 @@ void Console::repaint() {
         }
     }
     emit_colour(fg_, bg_);
-    terminal_at_cursor_ = false;
-    if (on_screen(x_, y_)) {
-        emit_locate(x_, y_);
-    }
+    colour_stale_ = false;
+    terminal_x_ = 0;
+    place_terminal_cursor();
 }
 
 }  // namespace kal

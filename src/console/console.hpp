@@ -126,7 +126,11 @@ private:
     void emit_locate(int x, int y);
     void emit_char(char32_t ch, int width);
     void put_char(char32_t ch);
-    void repair_split_cell();
+    void send_colour();
+    void place_terminal_cursor();
+    [[nodiscard]] bool terminal_at_cursor() const;
+    void forget_split_cells(int x, int y, int width);
+    void repair_split_cells();
     void take_input();
     void apply_pending_events();
     void answer_query(const InputEvent& event);
@@ -142,15 +146,23 @@ private:
     int bg_ = 0;
     int x_ = 1;
     int y_ = 1;
-    bool terminal_at_cursor_ = false;  // the terminal's cursor stands where x_, y_ say
-    bool too_small_ = false;           // the terminal is below 80 x 25: draw only in the buffer
-    bool colour_stale_ = false;        // the terminal's colours are not fg_, bg_ any more
+    // Where the terminal's cursor stands, and the colours in force there: a position or a
+    // colour is sent only when a character needs it and the terminal does not have it yet.
+    // 0 and -1 when not known.
+    int terminal_x_ = 0;
+    int terminal_y_ = 0;
+    int pen_fg_ = -1;
+    int pen_bg_ = -1;
+    bool move_pending_ = false;  // the game moved the cursor and has drawn nothing since
+    bool too_small_ = false;     // the terminal is below 80 x 25: draw only in the buffer
+    bool colour_stale_ = false;  // fg_, bg_ were set and are not sent yet
     struct SplitCell {
         int x = 0;
         int y = 0;
-        bool pending = false;
     };
-    SplitCell split_cell_;  // half of a full-width character left behind, to draw again
+    // Halves of full-width characters left behind by overwrites, drawn again as the output is
+    // written unless something has been drawn over them by then.
+    std::vector<SplitCell> split_cells_;
     std::array<std::uint32_t, 8> key_state_{};
     std::int16_t mouse_x_ = -1;
     std::int16_t mouse_y_ = -1;

@@ -148,11 +148,15 @@ std::size_t move_cursor(int key, int direction, std::size_t cursor, SoundId clic
 
 Screen title_screen() {
     wait_key_up(k_key_space);
-    const SoundId decide = console.load_sound("kettei.wav");
-    const SoundId click = console.load_sound("kasoru.wav");
+    // The whole title, menu line included, reaches the screen before the sounds load: the first
+    // load opens the sound output, and a built-in sound is rendered on its first load, which
+    // together take longer than the drawing.
     draw_title();
     draw_marks(menu_items[0].mark_column, "△", "▽");
+    draw_description(menu_items[0]);
     wait_key_up(k_key_space);
+    const SoundId decide = console.load_sound("kettei.wav");
+    const SoundId click = console.load_sound("kasoru.wav");
 
     std::size_t cursor = 0;
     for (;;) {

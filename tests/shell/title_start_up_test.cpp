@@ -1,0 +1,84 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "game_fixture.hpp"
+#include "shell/screen_flow.hpp"
+#include "shell/title_screen.hpp"
+
+namespace kal::test {
+namespace {
+
+constexpr std::string_view k_first_menu_line =
+    "ノーマルモード／全6ステージをクリアしていく基本のモード";
+
+// The simulated terminal, with a sound output that notes whether the whole title stood on the
+// screen when the first sound was loaded.
+class WatchedAudio final : public AudioDevice {
+public:
+    explicit WatchedAudio(SimPlatform& sim) : sim_(sim) {}
+
+    std::uint32_t open_voice(std::string_view name, const PcmFormat& format,
+                             std::span<const std::uint8_t> samples) override {
+        if (!first_load_seen) {
+            first_load_seen = true;
+            title_stood_at_first_load = sim_.shows("[SPACE]") && sim_.shows(k_first_menu_line);
+        }
+        return sim_.sim_audio().open_voice(name, format, samples);
+    }
+    bool restart(std::uint32_t voice) override { return sim_.sim_audio().restart(voice); }
+    bool stop(std::uint32_t voice) override { return sim_.sim_audio().stop(voice); }
+    void close(std::uint32_t voice) override { sim_.sim_audio().close(voice); }
+
+    bool first_load_seen = false;
+    bool title_stood_at_first_load = false;
+
+private:
+    SimPlatform& sim_;
+};
+
+class WatchedPlatform final : public Platform {
+public:
+    explicit WatchedPlatform(SimPlatform& sim) : sim_(sim), audio_(sim) {}
+
+    std::uint64_t now_ms() override { return sim_.now_ms(); }
+    void wait_input(std::uint64_t deadline_ms) override { sim_.wait_input(deadline_ms); }
+    std::size_t read_input(std::span<char> buffer) override { return sim_.read_input(buffer); }
+    void write_output(std::string_view bytes) override { sim_.write_output(bytes); }
+    TermSize terminal_size() override { return sim_.terminal_size(); }
+    bool take_redraw_request() override { return sim_.take_redraw_request(); }
+    void set_keyboard_protocol(bool pushed) override { sim_.set_keyboard_protocol(pushed); }
+    bool read_line(std::string& line) override { return sim_.read_line(line); }
+    void discard_input() override { sim_.discard_input(); }
+    void interrupt() override { sim_.interrupt(); }
+    AudioDevice& audio() override { return audio_; }
+
+    WatchedAudio& watched_audio() { return audio_; }
+
+private:
+    SimPlatform& sim_;
+    WatchedAudio audio_;
+};
+
+class TitleStartUpTest : public GameTest {
+protected:
+    void SetUp() override {
+        GameTest::SetUp();
+        console.attach(platform);
+        console.set_traits({AmbiguousWidth::narrow, true, false});
+    }
+
+    WatchedPlatform platform{sim};
+};
+
+// Opening the sound output and rendering the built-in sounds take longer than drawing: the
+// title, its menu line included, is on the screen before either begins.
+TEST_F(TitleStartUpTest, TheWholeTitleIsOnTheScreenBeforeItsFirstSoundLoads) {
+    tap(k_key_space, now() + 500);
+    EXPECT_EQ(title_screen(), Screen::normal_mode);
+    ASSERT_TRUE(platform.watched_audio().first_load_seen);
+    EXPECT_TRUE(platform.watched_audio().title_stood_at_first_load);
+}
+
+}  // namespace
+}  // namespace kal::test
