@@ -300,14 +300,7 @@ void ScriptedGame::record_tick(QuestionRecord& question, const Burst& burst) {
     tick.frame_bytes = static_cast<std::int64_t>(burst.bytes.size());
     tick.sequences = audit_.take_counts();
     if (clean && previous_tick_clean_ && ticks_in_burst == 1) {
-        tick.write_calls = sample.write_calls - previous_tick_.write_calls;
-        tick.bytes_written = sample.bytes_written - previous_tick_.bytes_written;
         tick.queued_ns = sample.queued_ns - previous_tick_.queued_ns;
-    }
-    if (tick.write_calls > 1) {
-        note("question %d tick %zu: %lld writes, %lld bytes, frame %zu bytes\n", question.number,
-             question.ticks.size(), static_cast<long long>(tick.write_calls),
-             static_cast<long long>(tick.bytes_written), burst.bytes.size());
     }
     if (question.ticks.empty()) {
         question.first_tick = sample;
@@ -435,6 +428,7 @@ void ScriptedGame::send_due_keys() {
 void ScriptedGame::finish() {
     const pid_t game = game_pid();
     record_.peak_resident_kib = peak_resident_kib(game);
+    record_.threads = thread_count(game);
     if (game != term_.pid()) {
         kill(game, SIGTERM);
         term_.finish(0);

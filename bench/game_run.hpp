@@ -23,11 +23,9 @@ struct TickRecord {
     std::int64_t at_ns = 0;        // arrival of the tick's first byte
     std::int64_t offset = -1;      // where its bytes begin in the output; -1 when not known
     std::int64_t frame_bytes = 0;  // as read from the terminal
-    // Counted by the kernel between the previous tick and this one; -1 when a sample could not
-    // be taken cleanly between two ticks.
-    std::int64_t write_calls = -1;
-    std::int64_t bytes_written = -1;
-    std::int64_t queued_ns = -1;  // the game's wait for a processor since the previous tick
+    // The game's wait for a processor since the previous tick; -1 when a sample could not be
+    // taken cleanly between the two.
+    std::int64_t queued_ns = -1;
     SequenceCounts sequences;
     bool merged = false;  // read together with another tick: its arrival time is not its own
 };
@@ -57,6 +55,7 @@ struct RunRecord {
     std::vector<QuestionRecord> questions;
     std::int64_t peak_resident_kib = 0;  // VmHWM just before the end
     std::int64_t max_rss_kib = 0;        // ru_maxrss of the finished process
+    int threads = 0;  // at the end: more than one when the sound output opened and mixes
     bool reached_title_again = false;
     std::vector<GameSideQuestion> game_side;  // from the trace, when the run was traced
     std::string failure;                      // empty when the script ran through

@@ -1,9 +1,13 @@
 // kaleidron-bench: plays the real game on a pseudo-terminal and prints how closely it keeps its
 // timing, how little processor time and memory it takes and how few writes it makes.
 //
-//   kaleidron-bench --game build/kaleidron [--games 3] [--starts 5] [--report FILE]
-//                   [--questions N] [--idle-seconds S] [--env NAME=VALUE]... [--no-trace]
-//                   [--verbose]
+//   kaleidron-bench --game build/kaleidron [--games 3] [--sound-games 1] [--starts 5]
+//                   [--report FILE] [--questions N] [--idle-seconds S] [--env NAME=VALUE]...
+//                   [--no-trace] [--verbose]
+//
+// The sound games run with OpenAL's null output, which mixes every voice as a sound card
+// would and throws the result away: the processor time and memory of the sound are counted
+// even on a machine without one.
 
 #include <sys/utsname.h>
 #include <unistd.h>
@@ -26,6 +30,7 @@ using kal::bench::RunOptions;
 struct Arguments {
     RunOptions run;
     int games = 3;
+    int sound_games = 1;
     int starts = 5;
     bool trace = true;
     std::string report_path;
@@ -50,6 +55,8 @@ bool parse(int argc, char** argv, Arguments& args) {
             args.run.game = words[++i];
         } else if (word == "--games") {
             args.games = number(words[++i]);
+        } else if (word == "--sound-games") {
+            args.sound_games = number(words[++i]);
         } else if (word == "--starts") {
             args.starts = number(words[++i]);
         } else if (word == "--report") {
@@ -64,7 +71,7 @@ bool parse(int argc, char** argv, Arguments& args) {
             return false;
         }
     }
-    return !args.run.game.empty() && args.games > 0 && args.starts > 0;
+    return !args.run.game.empty() && args.games > 0 && args.sound_games >= 0 && args.starts > 0;
 }
 
 std::string machine_description(bool traced) {
@@ -78,6 +85,14 @@ std::string machine_description(bool traced) {
         }
     }
     return text + (traced ? ", the games under perf trace" : ", without perf trace");
+}
+
+// How busy the machine was: other processes compete with the game for the processors.
+std::string load_average() {
+    std::ifstream in("/proc/loadavg");
+    std::string one_minute;
+    in >> one_minute;
+    return one_minute.empty() ? "unknown" : one_minute;
 }
 
 // perf trace needs the tracepoints of the kernel, which an unprivileged user may not have.
@@ -96,20 +111,16 @@ std::vector<kal::bench::StartUpFigures> measure_starts(const Arguments& args) {
     return starts;
 }
 
-std::vector<kal::bench::RunFigures> play_games(const Arguments& args, bool traced) {
-    RunOptions options = args.run;
-    if (traced) {
-        options.trace_log = "kaleidron-bench-trace.log";
-    }
-    std::vector<kal::bench::RunFigures> games;
-    for (int i = 0; i < args.games; ++i) {
-        std::fprintf(stderr, "game %d of %d\n", i + 1, args.games);
-        games.push_back(kal::bench::figures_of(kal::bench::play_one_game(options)));
-        if (!games.back().failure.empty()) {
-            std::fprintf(stderr, "  %s\n", games.back().failure.c_str());
+std::vector<kal::bench::RunFigures> play_games(RunOptions options, int games, const char* kind) {
+    std::vector<kal::bench::RunFigures> figures;
+    for (int i = 0; i < games; ++i) {
+        std::fprintf(stderr, "%s %d of %d\n", kind, i + 1, games);
+        figures.push_back(kal::bench::figures_of(kal::bench::play_one_game(options)));
+        if (!figures.back().failure.empty()) {
+            std::fprintf(stderr, "  %s\n", figures.back().failure.c_str());
         }
     }
-    return games;
+    return figures;
 }
 
 }  // namespace
@@ -117,18 +128,28 @@ std::vector<kal::bench::RunFigures> play_games(const Arguments& args, bool trace
 int main(int argc, char** argv) {
     Arguments args;
     if (!parse(argc, argv, args)) {
-        std::fprintf(stderr,
-                     "usage: %s --game PATH [--games N] [--starts N] [--report FILE] "
-                     "[--questions N] [--idle-seconds S] [--env NAME=VALUE]... [--no-trace] "
-                     "[--verbose]\n",
-                     argv[0]);
+        std::fprintf(
+            stderr,
+            "usage: %s --game PATH [--games N] [--sound-games N] [--starts N] [--report FILE] "
+            "[--questions N] [--idle-seconds S] [--env NAME=VALUE]... [--no-trace] "
+            "[--verbose]\n",
+            argv[0]);
         return 2;
     }
     const bool traced = args.trace && perf_trace_works();
+    const std::string load_before = load_average();
     const std::vector<kal::bench::StartUpFigures> starts = measure_starts(args);
-    const std::vector<kal::bench::RunFigures> games = play_games(args, traced);
+    RunOptions options = args.run;
+    if (traced) {
+        options.trace_log = "kaleidron-bench-trace.log";
+    }
+    const auto games = play_games(options, args.games, "game");
+    options.environment.emplace_back("ALSOFT_DRIVERS=null");
+    const auto sound_games = play_games(options, args.sound_games, "game with sound");
+    const std::string machine = machine_description(traced) + ", load average " + load_before +
+                                " at the start and " + load_average() + " at the end";
     const std::string report =
-        kal::bench::render_report(games, starts, {"make bench", machine_description(traced)});
+        kal::bench::render_report(games, sound_games, starts, {"make bench", machine});
     std::cout << report;
     if (!args.report_path.empty()) {
         std::ofstream(args.report_path) << report;

@@ -89,6 +89,20 @@ std::int64_t peak_resident_kib(pid_t pid) {
     return field_value(read_file("/proc/" + std::to_string(pid) + "/status"), "VmHWM").value_or(0);
 }
 
+int thread_count(pid_t pid) {
+    const std::string dir = "/proc/" + std::to_string(pid) + "/task";
+    DIR* tasks = opendir(dir.c_str());
+    if (tasks == nullptr) {
+        return 0;
+    }
+    int count = 0;
+    while (const dirent* entry = readdir(tasks)) {
+        count += entry->d_name[0] != '.' ? 1 : 0;
+    }
+    closedir(tasks);
+    return count;
+}
+
 pid_t child_of(pid_t pid) {
     DIR* proc = opendir("/proc");
     if (proc == nullptr) {

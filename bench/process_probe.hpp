@@ -27,6 +27,9 @@ ProcessSample sample_process(pid_t pid);
 // VmHWM of /proc/<pid>/status, in KiB; 0 once the process has gone.
 std::int64_t peak_resident_kib(pid_t pid);
 
+// How many threads the process runs; 0 once it has gone.
+int thread_count(pid_t pid);
+
 // The first process whose parent is pid (the game under perf trace), or 0.
 pid_t child_of(pid_t pid);
 

@@ -26,15 +26,19 @@ struct RunFigures {
     // The game's own periods again, only those in which it never waited for a processor.
     double unqueued_jitter_p99_ms = 0.0;
     std::size_t unqueued_periods = 0;
-    int periods_off = 0;           // more than 1 ms from the delay, as written
-    int periods_off_queued = 0;    // of those, the ones in which the game waited for a processor
-    double writes_per_tick = 0.0;  // median, counted by the kernel between two ticks
-    std::int64_t most_writes_in_a_tick = 0;
-    std::size_t write_samples = 0;
+    int periods_off = 0;         // more than 1 ms from the delay, as written
+    int periods_off_queued = 0;  // of those, the ones in which the game waited for a processor
+    // Writes per tick: the kernel's count over the whole scroll of each question, and perf's
+    // count tick by tick.
+    double counted_writes_per_tick = 0.0;       // over every question
+    double most_counted_writes_per_tick = 0.0;  // the question with most
+    double traced_writes_per_tick = 0.0;        // median
     int most_traced_writes_in_a_tick = 0;
     std::size_t traced_write_samples = 0;
-    double bytes_per_tick_8 = 0.0;  // median bytes written per tick of an 8-digit row
-    std::int64_t most_bytes_per_tick_8 = 0;
+    std::size_t counted_ticks = 0;
+    // Bytes the terminal received for one tick of an 8-digit row.
+    double bytes_per_tick_8 = 0.0;  // median
+    double most_bytes_per_tick_8 = 0.0;
     std::size_t ticks_8 = 0;
     SequenceCounts sequences;  // over every scroll tick
     double title_idle_cpu = 0.0;
@@ -48,6 +52,7 @@ struct RunFigures {
     int questions = 0;
     int unread_questions = 0;
     int merged_ticks = 0;
+    int threads = 0;
     bool reached_title_again = false;
     std::string failure;
 };
@@ -66,8 +71,10 @@ struct ReportContext {
     std::string machine;
 };
 
-// The table in Markdown, then the details behind it.
+// The table in Markdown, then the details behind it. sound_runs are games with a sound output
+// that mixes, for the processor time and memory it adds; they may be none.
 std::string render_report(const std::vector<RunFigures>& runs,
+                          const std::vector<RunFigures>& sound_runs,
                           const std::vector<StartUpFigures>& start_ups,
                           const ReportContext& context);
 
