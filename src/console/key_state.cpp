@@ -34,9 +34,16 @@ void KeyStateTracker::apply(const InputEvent& event) {
         return;
     }
     if (event.action == KeyAction::press) {
+        key->seen = key->down && key->seen;
         key->down = true;
-    } else if (event.action == KeyAction::release) {
-        key->down = false;
+        key->release_waiting = false;
+    } else if (event.action == KeyAction::release && key->down) {
+        // A tap shorter than the time between two polls still reads down on one of them.
+        if (key->seen) {
+            key->down = false;
+        } else {
+            key->release_waiting = true;
+        }
     }
 }
 
@@ -62,6 +69,7 @@ void KeyStateTracker::apply_inferred(Key& key, const InputEvent& event) {
 
 void KeyStateTracker::settle(std::uint64_t now_ms) {
     if (exact_) {
+        settle_exact();
         return;
     }
     for (Key& key : keys_) {
@@ -83,6 +91,16 @@ void KeyStateTracker::settle(std::uint64_t now_ms) {
         if (!key.down) {
             key.seen = false;
         }
+    }
+}
+
+void KeyStateTracker::settle_exact() {
+    for (Key& key : keys_) {
+        if (key.release_waiting && key.seen) {
+            key.down = false;
+            key.release_waiting = false;
+        }
+        key.seen = key.down;
     }
 }
 

@@ -38,9 +38,10 @@ public:
 private:
     struct Key {
         bool down = false;
-        bool seen = false;           // a poll has read the key down since its press
-        bool changed = false;        // the key changed in the events of this poll
-        bool press_waiting = false;  // a press after an inferred release, for the next poll
+        bool seen = false;             // a poll has read the key down since its press
+        bool changed = false;          // the key changed in the events of this poll
+        bool press_waiting = false;    // a press after an inferred release, for the next poll
+        bool release_waiting = false;  // a release that came before any poll saw the press
         std::uint64_t last_event_ms = 0;
     };
     static constexpr std::array<int, 3> k_tracked{32, 37, 39};
@@ -48,6 +49,7 @@ private:
     Key* find(int code);
     [[nodiscard]] const Key* find(int code) const;
     void apply_inferred(Key& key, const InputEvent& event);
+    void settle_exact();
 
     bool exact_ = false;
     std::array<Key, k_tracked.size()> keys_{};

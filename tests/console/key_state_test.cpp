@@ -31,9 +31,18 @@ TEST(KeyStateExact, FollowsPressAndReleaseAndIgnoresRepeats) {
     EXPECT_TRUE(poll(keys, 10, {event(KeyAction::press, 5)}));
     EXPECT_TRUE(poll(keys, 5000, {event(KeyAction::repeat, 600)}));
     EXPECT_FALSE(poll(keys, 5010, {event(KeyAction::release, 5005)}));
-    // Pressed and released between two polls: the press is not seen.
-    EXPECT_FALSE(
-        poll(keys, 6000, {event(KeyAction::press, 5500), event(KeyAction::release, 5550)}));
+}
+
+TEST(KeyStateExact, ATapBetweenTwoPollsReadsDownOnTheFirstAndUpOnTheNext) {
+    KeyStateTracker keys;
+    keys.set_exact(true);
+    EXPECT_TRUE(poll(keys, 6000, {event(KeyAction::press, 5500), event(KeyAction::release, 5550)}));
+    EXPECT_FALSE(poll(keys, 6100));
+    // Tapped again before the poll that sees the release: down on both polls.
+    EXPECT_TRUE(poll(keys, 7000, {event(KeyAction::press, 6900), event(KeyAction::release, 6950)}));
+    EXPECT_TRUE(poll(keys, 7100, {event(KeyAction::press, 7050)}));
+    EXPECT_TRUE(poll(keys, 7200));
+    EXPECT_FALSE(poll(keys, 7300, {event(KeyAction::release, 7250)}));
 }
 
 TEST(KeyStateInferred, ATapReadsDownOnThePollAfterItAndUpOnceSilent) {
