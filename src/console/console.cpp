@@ -467,6 +467,10 @@ bool Console::read_word(std::string& word) {
             }
         }
         terminal_x_ = 0;
+        // Keys held when the line began were let go while the terminal edited the line, where
+        // no release reaches the game.
+        tracker_.reset();
+        key_state_ = {};
         if (!read) {
             return false;
         }

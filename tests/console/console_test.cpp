@@ -281,6 +281,15 @@ TEST_F(ConsoleTest, ASmallTerminalShowsANoticeAndTheGameComesBackWhenItGrows) {
     EXPECT_EQ(sim.cell(1, 25).bg, 15);
 }
 
+TEST_F(ConsoleTest, AKeyHeldWhenTheNameIsTypedIsUpAfterwards) {
+    sim.press(k_key_space, sim.now_ms());
+    EXPECT_EQ(console.inkey(k_key_space), 1);
+    sim.add_line("NAME");
+    std::string word;
+    ASSERT_TRUE(console.read_word(word));
+    EXPECT_EQ(console.inkey(k_key_space), 0);
+}
+
 TEST_F(ConsoleTest, ReadWordTakesOneWordAndKeepsTheRestOfTheLine) {
     sim.add_line("  ABC  DEF ");
     sim.add_line("");
