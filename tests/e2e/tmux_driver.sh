@@ -175,6 +175,9 @@ title_cursor_right_to() {
     tmx send-keys -t game Right
     wait_at "$mark_column" 18 "▽" 5
     wait_at "$mark_column" 24 "△" 5
+    # tmux reports no key releases: two presses closer than the game's inferred release time
+    # (120 ms) read as one held key, so the next tap comes at a player's pace.
+    sleep 0.2
 }
 
 # Chooses the item whose marks stand at mark_column (9, 29, 49 or 69) from a fresh title.
