@@ -280,7 +280,7 @@ void ScriptedGame::start_question(const Burst& burst) {
     QuestionRecord question;
     question.number = static_cast<int>(record_.questions.size()) + 1;
     question.level = std::min(k_last_level, (question.number - 1) / k_questions_per_level + 1);
-    question.spec = question_row(question.number);
+    question.table_row = question_row(question.number);
     question.announced_ns = burst.at_ns;
     question.announced_offset = burst.offset;
     question.announced_bytes = static_cast<std::int64_t>(burst.bytes.size());
@@ -320,9 +320,9 @@ void ScriptedGame::record_tick(QuestionRecord& question, const Burst& burst) {
 }
 
 void ScriptedGame::try_answer(QuestionRecord& question, std::int64_t at_ns) {
-    const int left = candidate_column(question.spec.digits);
+    const int left = candidate_column(question.table_row.digits);
     std::vector<int> candidates;
-    for (int k = 0; k <= question.spec.digits; ++k) {
+    for (int k = 0; k <= question.table_row.digits; ++k) {
         const int digit = read_digit(screen_, left + k_glyph_columns * k, k_candidate_row);
         if (digit < 0) {
             return;  // not all drawn yet

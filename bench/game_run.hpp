@@ -33,7 +33,7 @@ struct TickRecord {
 struct QuestionRecord {
     int number = 0;
     int level = 0;
-    QuestionSpec spec{};
+    QuestionSpec table_row{};            // its row of the question table
     std::int64_t announced_ns = 0;       // the speed and digit count appear: the first count starts
     std::int64_t countdown_end_ns = 0;   // the announcement is blanked: the third count is over
     std::int64_t announced_offset = -1;  // where those two frames begin in the output

@@ -90,7 +90,7 @@ std::vector<GameSideQuestion> game_side_view(const RunRecord& run,
         GameSideQuestion side;
         side.number = question.number;
         side.level = question.level;
-        side.delay_ms = question.spec.delay_ms;
+        side.delay_ms = question.table_row.delay_ms;
         const TracedWrite* announced =
             last_write_in(writes, question.announced_offset, question.announced_bytes);
         const TracedWrite* blanked = write_at(writes, question.countdown_end_offset);

@@ -73,9 +73,9 @@ void add_ticks(const QuestionRecord& question, TickFigures& ticks, RunFigures& f
         if (i == 0 || tick.merged || question.ticks[i - 1].merged) {
             continue;  // the first frame holds the blanking of the announcement too
         }
-        ticks.periods[question.spec.delay_ms].push_back(
+        ticks.periods[question.table_row.delay_ms].push_back(
             ms_between(question.ticks[i - 1].at_ns, tick.at_ns));
-        if (question.spec.digits == k_row_digits_measured) {
+        if (question.table_row.digits == k_row_digits_measured) {
             ticks.bytes_8.push_back(static_cast<double>(tick.frame_bytes));
         }
     }

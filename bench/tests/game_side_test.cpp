@@ -33,7 +33,7 @@ struct TracedQuestion {
         QuestionRecord question;
         question.number = 1;
         question.level = 1;
-        question.spec = question_row(1);
+        question.table_row = question_row(1);
         question.announced_offset = 0;
         question.announced_bytes = 100;
         question.countdown_end_offset = 100;

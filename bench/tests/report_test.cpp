@@ -11,7 +11,7 @@ QuestionRecord scrolled_question(int number, const std::vector<std::int64_t>& pe
     QuestionRecord question;
     question.number = number;
     question.level = 1;
-    question.spec = question_row(number);
+    question.table_row = question_row(number);
     question.announced_ns = 0;
     question.countdown_end_ns = 2790 * k_ms;
     std::int64_t at = 3000 * k_ms;

@@ -27,7 +27,6 @@ constexpr int k_label_row = 21;
 constexpr int k_upper_mark_row = 18;
 constexpr int k_lower_mark_row = 24;
 constexpr int k_description_row = 16;
-constexpr int k_item_spacing = 20;
 
 constexpr std::array<MenuItem, 4> menu_items{{
     {5, 9, 7, 8, "挑戦", 1, 9, 9, " ノーマルモード／全6ステージをクリアしていく基本のモード",
