@@ -104,7 +104,10 @@ std::vector<GameSideQuestion> game_side_view(const RunRecord& run,
         const TracedWrite* previous = nullptr;
         std::int64_t previous_queued_ns = -1;
         for (const TickRecord& tick : question.ticks) {
-            const TracedWrite* write = last_write_in(writes, tick.offset, tick.frame_bytes);
+            // A frame that holds two ticks ends on the second tick's write: neither the writes
+            // nor the time since the tick before belong to one tick.
+            const TracedWrite* write =
+                tick.merged ? nullptr : last_write_in(writes, tick.offset, tick.frame_bytes);
             if (previous != nullptr && write != nullptr) {
                 side.periods_ms.push_back(calls[write->call].at_ms - calls[previous->call].at_ms);
                 side.queued_ms.push_back(queued_around(previous_queued_ns, tick.queued_ns));

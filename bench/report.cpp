@@ -384,6 +384,8 @@ void append_run(std::ostringstream& out, const std::string& name, const RunFigur
     }
     out << format("; idle %.2f%%", run.title_idle_cpu * 100.0)
         << format(", scrolling %.2f%%", run.scroll_cpu * 100.0)
+        << format(" (question %d the costliest, ", run.scroll_cpu_worst_question)
+        << format("%.2f%%)", run.scroll_cpu_worst * 100.0)
         << format(", %.1f MiB; ", run.peak_resident_mib) << run.merged_ticks
         << " ticks read together, " << run.unread_questions << " questions answered blind";
     const SequenceCounts& s = run.sequences;
@@ -409,6 +411,10 @@ RunFigures figures_of(const RunRecord& run) {
         add_counted_writes(question, ticks, figures);
         if (question.ticks.size() >= 2) {
             cpu.push_back(scroll_cpu_of(question));
+            if (cpu.back() >= figures.scroll_cpu_worst) {
+                figures.scroll_cpu_worst = cpu.back();
+                figures.scroll_cpu_worst_question = question.number;
+            }
         }
         if (question.countdown_end_ns > 0) {
             counts[question.level].push_back(
@@ -433,7 +439,6 @@ RunFigures figures_of(const RunRecord& run) {
     figures.ticks_8 = ticks.bytes_8.size();
     figures.title_idle_cpu = run.title_idle_cpu;
     figures.scroll_cpu = median(cpu);
-    figures.scroll_cpu_worst = cpu.empty() ? 0.0 : *std::max_element(cpu.begin(), cpu.end());
     figures.peak_resident_mib =
         static_cast<double>(std::max(run.peak_resident_kib, run.max_rss_kib)) / k_kib_per_mib;
     figures.questions = static_cast<int>(run.questions.size());

@@ -44,6 +44,7 @@ struct RunFigures {
     double title_idle_cpu = 0.0;
     double scroll_cpu = 0.0;        // median over the questions
     double scroll_cpu_worst = 0.0;  // the question that took most
+    int scroll_cpu_worst_question = 0;
     double peak_resident_mib = 0.0;
     std::map<int, double> terminal_count_ms;           // by level: announcement to blanking / 3
     std::map<int, std::vector<double>> game_count_ms;  // by level: every count the trace shows

@@ -79,6 +79,18 @@ TEST(GameSide, ATickIsTheLastWriteInItsFrameAndItsPeriodRunsToTheNextTicksWrite)
     EXPECT_EQ(view[0].writes_per_tick, (std::vector<int>{1, 2}));
 }
 
+TEST(GameSide, TicksReadTogetherGiveNeitherAPeriodNorACountOfWrites) {
+    TracedQuestion traced;
+    QuestionRecord& question = traced.run.questions[0];
+    question.ticks = {tick_at(100, 350), tick_at(450, 600)};
+    question.ticks[1].merged = true;
+    traced.calls.pop_back();
+    traced.calls.back().bytes = 300;
+    const std::vector<GameSideQuestion> view = game_side_view(traced.run, traced.calls);
+    EXPECT_TRUE(view[0].periods_ms.empty());
+    EXPECT_TRUE(view[0].writes_per_tick.empty());
+}
+
 TEST(GameSide, ACountdownWithABeatMissingTellsNothing) {
     TracedQuestion traced;
     traced.calls.erase(traced.calls.begin() + 3);
