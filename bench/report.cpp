@@ -383,8 +383,8 @@ void append_run(std::ostringstream& out, const std::string& name, const RunFigur
         out << " " << delay << format(" ms %.3f", ratio);
     }
     out << format("; idle %.2f%%", run.title_idle_cpu * 100.0)
-        << format(", scrolling %.2f%%", run.scroll_cpu * 100.0)
-        << format(" (question %d the costliest, ", run.scroll_cpu_worst_question)
+        << format(", scrolling %.2f%%", run.scroll_cpu * 100.0) << " (question "
+        << run.scroll_cpu_worst_question << " the costliest, "
         << format("%.2f%%)", run.scroll_cpu_worst * 100.0)
         << format(", %.1f MiB; ", run.peak_resident_mib) << run.merged_ticks
         << " ticks read together, " << run.unread_questions << " questions answered blind";
