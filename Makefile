@@ -45,7 +45,7 @@ deps:
 	fi
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(PKG_BUILD)
 
 # More targets (end-to-end checks, fuzzing, benchmarks) live beside their code.
 -include mk/*.mk

@@ -1,22 +1,33 @@
-# The Debian package.
-#   make package        builds $(BUILD)/kaleidron_<version>_amd64.deb with CPack
-#   make check-package  installs it with dpkg -i (as root), runs the installed game from another
-#                       directory in tmux, and removes it again with dpkg -r
+# The Debian package, built in a build of its own (PKG_BUILD) configured as the installed game:
+# KALEIDRON_USER_DATA=ON keeps the ranking and replacing sounds in $XDG_DATA_HOME/kaleidron.
+#   make package        builds $(PKG_BUILD)/kaleidron_<version>_amd64.deb with CPack
+#   make check-package  installs it with dpkg -i (as root), checks its files and desktop entry,
+#                       runs the installed game from two directories with a temporary HOME and
+#                       with XDG_DATA_HOME, and removes it again with dpkg -r
+
+PKG_BUILD    ?= build-package
+PKG_PACKAGES := dpkg-dev desktop-file-utils man-db
 
 .PHONY: package check-package deps-package
 
-package: build deps-package
-	cd $(BUILD) && cpack -G DEB
+package: deps deps-package
+	cmake -S . -B $(PKG_BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DKALEIDRON_USER_DATA=ON -DKALEIDRON_TESTS=OFF
+	cmake --build $(PKG_BUILD) -j $(JOBS)
+	cd $(PKG_BUILD) && cpack -G DEB
 
 check-package: package
-	bash tests/e2e/check_package.sh $$(ls -t $(BUILD)/kaleidron_*.deb | head -1)
+	bash tests/e2e/check_package.sh $$(ls -t $(PKG_BUILD)/kaleidron_*.deb | head -1)
 
-# dpkg-shlibdeps, which names the run-time libraries the package depends on.
+# dpkg-shlibdeps (dpkg-dev) names the run-time libraries the package depends on;
+# desktop-file-validate checks the desktop entry; man finds the manual page.
 deps-package:
-	@if ! dpkg -s dpkg-dev >/dev/null 2>&1; then \
+	@missing=$$(for p in $(PKG_PACKAGES); do dpkg -s $$p >/dev/null 2>&1 || echo $$p; done); \
+	if [ -n "$$missing" ]; then \
 	  if [ "$$(id -u)" = 0 ]; then \
-	    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq dpkg-dev >/dev/null; \
+	    echo "Installing:" $$missing; \
+	    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing >/dev/null; \
 	  else \
-	    echo "Missing packages. Run:"; echo "  sudo apt-get install dpkg-dev"; exit 1; \
+	    echo "Missing packages. Run:"; echo "  sudo apt-get install" $$missing; exit 1; \
 	  fi; \
 	fi

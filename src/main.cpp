@@ -4,11 +4,15 @@
 #include <langinfo.h>
 #include <clocale>
 #include <cstring>
+#include <iostream>
 #include <memory>
+#include <optional>
+#include <span>
 
 #include "console/console.hpp"
 #include "platform/openal_audio.hpp"
 #include "platform/posix_platform.hpp"
+#include "shell/command_line.hpp"
 #include "shell/program.hpp"
 
 namespace {
@@ -23,7 +27,18 @@ bool locale_is_shift_jis() {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    // Answered before anything else, so that --help and its kind leave the terminal and every
+    // file alone.
+    const std::span<char*> arguments(argv, static_cast<std::size_t>(argc));
+    const kal::CommandLine command_line =
+        kal::parse_command_line(arguments.empty() ? arguments : arguments.subspan(1));
+    const kal::DataHome home = kal::build_data_home();
+    if (const std::optional<int> status =
+            kal::answer_command_line(command_line, home, std::cout, std::cerr)) {
+        return *status;
+    }
+    kal::place_game_files(home, command_line.ranking_file);
     const bool shift_jis = locale_is_shift_jis();
     const std::unique_ptr<kal::AudioDevice> audio = kal::make_openal_audio();
     kal::PosixPlatform platform(*audio);

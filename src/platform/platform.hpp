@@ -56,7 +56,9 @@ public:
     // deadline_ms, whichever comes first. Returns at once when the deadline has passed.
     virtual void wait_input(std::uint64_t deadline_ms) = 0;
 
-    // Takes whatever terminal input is waiting, without blocking; 0 when there is none.
+    // Takes whatever terminal input is waiting, without blocking; 0 when there is none. When
+    // the input has ended for good (a file or pipe at its end), no key can ever come again and
+    // the real platform ends the program there, terminal given back, with status 0.
     virtual std::size_t read_input(std::span<char> buffer) = 0;
 
     // Writes all of bytes to the terminal.

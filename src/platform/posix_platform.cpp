@@ -23,8 +23,7 @@ struct Session {
     bool saved_valid = false;
     bool input_is_tty = false;
     bool output_open = true;
-    bool input_open = true;
-    bool input_ended = false;
+    bool input_ended = false;  // at a line read; the name entry then ends the game itself
     volatile sig_atomic_t active = 0;
     volatile sig_atomic_t keyboard_pushed = 0;
     volatile sig_atomic_t redraw_requested = 0;
@@ -143,6 +142,29 @@ void report_closed(const char* what) {
     std::fprintf(stderr, "%s: %s\n", what, message);
 }
 
+// A closed standard input reads as one that has ended, and no file the game opens later can
+// take its number and be read as keys.
+void stand_in_for_closed_input() {
+    const int null_input = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (null_input >= 0 && null_input != k_in) {
+        ::close(null_input);
+    }
+}
+
+// The input can never give another byte: a pipe whose writer is gone, a broken or closed
+// descriptor. A terminal that hangs up is left to the hang-up signal.
+bool input_gone(short revents) {
+    return (revents & (POLLHUP | POLLERR | POLLNVAL)) != 0 && (revents & POLLIN) == 0;
+}
+
+// No key can ever come again, so nothing the game waits for can happen: it ends here as it
+// ends by itself, the terminal given back and status 0. A save never waits for input, so the
+// ranking on disk is as the last save left it.
+[[noreturn]] void end_for_want_of_input() {
+    PosixPlatform::end_session();
+    std::_Exit(0);
+}
+
 }  // namespace
 
 PosixPlatform::PosixPlatform(AudioDevice& audio) : audio_(audio) {}
@@ -153,15 +175,14 @@ PosixPlatform::~PosixPlatform() {
 
 void PosixPlatform::begin_session() {
     session.output_open = descriptor_open(k_out);
-    session.input_open = descriptor_open(k_in);
     if (!session.output_open) {
         report_closed("standard output");
     }
-    if (!session.input_open) {
+    if (!descriptor_open(k_in)) {
         report_closed("standard input");
-        session.input_ended = true;
+        stand_in_for_closed_input();
     }
-    session.input_is_tty = session.input_open && isatty(k_in) != 0;
+    session.input_is_tty = isatty(k_in) != 0;
     session.saved_valid = session.input_is_tty && tcgetattr(k_in, &session.saved) == 0;
     for (const int signal_number : k_fatal_signals) {
         install_handler(signal_number, on_fatal_signal);
@@ -213,9 +234,8 @@ void PosixPlatform::wait_input(std::uint64_t deadline_ms) {
         // return at once from now on: end as the hang-up would have ended the game.
         std::raise(SIGHUP);
     }
-    if (watch_input && (input.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0 &&
-        (input.revents & POLLIN) == 0) {
-        session.input_ended = true;
+    if (watch_input && input_gone(input.revents)) {
+        end_for_want_of_input();
     }
 }
 
@@ -226,7 +246,11 @@ std::size_t PosixPlatform::read_input(std::span<char> buffer) {
     if (!session.input_is_tty) {
         // A pipe or file has no non-blocking mode of its own: ask first.
         pollfd input{k_in, POLLIN, 0};
-        if (poll(&input, 1, 0) <= 0 || (input.revents & POLLIN) == 0) {
+        const int ready = poll(&input, 1, 0);
+        if (ready > 0 && input_gone(input.revents)) {
+            end_for_want_of_input();
+        }
+        if (ready <= 0 || (input.revents & POLLIN) == 0) {
             return 0;
         }
     }
@@ -234,8 +258,9 @@ std::size_t PosixPlatform::read_input(std::span<char> buffer) {
     if (count > 0) {
         return static_cast<std::size_t>(count);
     }
-    if (!session.input_is_tty && count == 0) {
-        session.input_ended = true;
+    const bool interrupted = count < 0 && (errno == EINTR || errno == EAGAIN);
+    if (!session.input_is_tty && !interrupted) {
+        end_for_want_of_input();
     }
     return 0;
 }

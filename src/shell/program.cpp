@@ -16,6 +16,7 @@
 #include "shell/screen_flow.hpp"
 #include "shell/screen_kit.hpp"
 #include "shell/title_screen.hpp"
+#include "sound/wav_file.hpp"
 
 namespace kal {
 namespace {
@@ -40,6 +41,18 @@ void run_screens(Screen first) {
     }
 }
 
+void place_game_files(DataHome home, const std::string& ranking_file) {
+    const std::filesystem::path directory = data_directory(home);
+    if (ranking_file.empty()) {
+        // A folder that cannot be made leaves the ranking in memory, as any unusable file does.
+        make_data_directory(directory);
+        set_ranking_path((directory / "Rank.dat").string());
+    } else {
+        set_ranking_path(ranking_file);
+    }
+    set_sound_directory(directory);
+}
+
 void run_program() {
     load_ranking();
     save_ranking();
@@ -58,6 +71,7 @@ void reset_game_state() {
     reset_ranking_board();
     reset_screen_kit();
     set_ranking_path("Rank.dat");
+    set_sound_directory({});
 }
 
 }  // namespace kal

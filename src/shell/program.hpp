@@ -2,7 +2,16 @@
 
 // The game from start-up on, once the console is bound to a terminal.
 
+#include <string>
+
+#include "shell/data_directory.hpp"
+
 namespace kal {
+
+// Where this run keeps its files: the ranking in ranking_file, or as Rank.dat in the data
+// folder when ranking_file is empty (the folder is made then); replacing sounds in the data
+// folder.
+void place_game_files(DataHome home, const std::string& ranking_file);
 
 // Loads the ranking and writes it back, seeds the random numbers, sets black on white with the
 // cursor hidden, then runs the screens from the title screen on. Returns only when the game

@@ -201,6 +201,16 @@ bool ByteStream::refill() {
     return true;
 }
 
+namespace {
+
+std::filesystem::path sound_directory;
+
+}  // namespace
+
+void set_sound_directory(std::filesystem::path directory) {
+    sound_directory = std::move(directory);
+}
+
 WavFile::~WavFile() {
     close();
 }
@@ -211,7 +221,7 @@ HResult WavFile::open(const char* name) {
     }
     format_.reset();
     data_size_ = 0;
-    if (!stream_.open_file(name)) {
+    if (!stream_.open_file((sound_directory / name).c_str())) {
         const std::span<const std::uint8_t> image = find_embedded_sound(name);
         if (image.empty()) {
             return E_FAIL;

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <span>
 #include <vector>
@@ -82,6 +83,10 @@ private:
     std::size_t buffer_end_ = 0;
 };
 
+// Where files that replace the embedded sounds are looked for: the working directory (an
+// empty path) unless changed.
+void set_sound_directory(std::filesystem::path directory);
+
 class WavFile {
 public:
     WavFile() = default;
@@ -89,8 +94,8 @@ public:
     WavFile& operator=(const WavFile&) = delete;
     ~WavFile();
 
-    // Opens the named file, or the embedded sound of that name when no such file can be
-    // opened, and stands at the first sample byte.
+    // Opens the file of that name in the sound directory, or the embedded sound of that name
+    // when no such file can be opened, and stands at the first sample byte.
     HResult open(const char* name);
     // Reads a RIFF/WAVE image held in memory (a copy is taken), exactly as a file is read.
     HResult open_memory(std::span<const std::uint8_t> bytes);

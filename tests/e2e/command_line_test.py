@@ -1,0 +1,266 @@
+#!/usr/bin/env python3
+"""The real game's command line and the end of its input.
+
+--help, --version and every mistake answer on their own stream with their exit status, and
+none of them sends an escape sequence, changes the terminal's modes or writes a file (the
+working directory, HOME and XDG_DATA_HOME are empty folders of the test's own). --ranking FILE
+keeps the ranking in FILE, and an unusable FILE is left alone. A standard input that ends (a
+pipe closed by the other side) ends the game cleanly on the title and in the middle of a game:
+status 0, the terminal given back, the ranking as it was.
+
+command_line_test.py --game PATH --case NAME
+"""
+
+import argparse
+import os
+import select
+import shutil
+import subprocess
+import sys
+import tempfile
+import termios
+import threading
+import time
+
+LEAVE = b"\x1b[0m\x1b[?25h\x1b[?1049l"
+TITLE = "[SPACE]".encode()
+MENU_LINE = "ノーマルモード／全6ステージ".encode()
+QUESTION_SPEED = "ソクド".encode()
+SPACE = b" "
+
+failures = []
+
+
+def check(condition, what):
+    if not condition:
+        failures.append(what)
+    return condition
+
+
+class Player:
+    """Empty folders for one run: the working directory, HOME and XDG_DATA_HOME."""
+
+    def __init__(self):
+        self.root = tempfile.mkdtemp(prefix="kaleidron-cli-")
+        self.work = os.path.join(self.root, "work")
+        self.home = os.path.join(self.root, "home")
+        self.xdg = os.path.join(self.root, "xdg")
+        for folder in (self.work, self.home, self.xdg):
+            os.mkdir(folder)
+
+    def env(self):
+        env = dict(os.environ, HOME=self.home, XDG_DATA_HOME=self.xdg, LC_ALL="C.UTF-8",
+                   ALSOFT_DRIVERS="nosuch")
+        return env
+
+    def files(self):
+        found = []
+        for folder, _, names in os.walk(self.root):
+            found += [os.path.relpath(os.path.join(folder, name), self.root) for name in names]
+        return sorted(found)
+
+    def path(self, *parts):
+        return os.path.join(self.work, *parts)
+
+    def remove(self):
+        shutil.rmtree(self.root, ignore_errors=True)
+
+
+def answers(args):
+    """Each answer of the command line, on a terminal whose modes are compared around it."""
+    cases = [
+        (["--help"], 0, "out", b"Usage: kaleidron [--ranking FILE]\n"),
+        (["--version"], 0, "out", b"kaleidron "),
+        (["--ranking", "mine.dat", "--help"], 0, "out", b"Usage: kaleidron"),
+        (["--bogus"], 2, "err", b"kaleidron: unknown option '--bogus'\n"),
+        (["Rank.dat"], 2, "err", b"kaleidron: unexpected argument 'Rank.dat'\n"),
+        (["--ranking"], 2, "err", b"kaleidron: --ranking needs a FILE\n"),
+        (["--\x1b[2J"], 2, "err", b"kaleidron: unknown option '--?[2J'\n"),
+    ]
+    for arguments, status, stream, starts in cases:
+        what = " ".join(arguments).encode("unicode_escape").decode()
+        player = Player()
+        master, slave = os.openpty()
+        try:
+            before = termios.tcgetattr(slave)
+            result = subprocess.run([args.game, *arguments], cwd=player.work, env=player.env(),
+                                    stdin=slave, capture_output=True, timeout=10)
+            after = termios.tcgetattr(slave)
+            written = b""
+            while select.select([master], [], [], 0)[0]:
+                written += os.read(master, 4096)
+            answered, other = ((result.stdout, result.stderr) if stream == "out"
+                               else (result.stderr, result.stdout))
+            check(result.returncode == status, f"{what}: exit status {result.returncode}")
+            check(answered.startswith(starts), f"{what}: answered {answered[:60]!r}")
+            check(other == b"", f"{what}: the other stream has {other[:60]!r}")
+            check(b"\x1b" not in result.stdout + result.stderr + written,
+                  f"{what}: an escape sequence was sent")
+            check(before == after, f"{what}: the terminal's modes changed")
+            check(player.files() == [], f"{what}: files were written: {player.files()}")
+        finally:
+            os.close(master)
+            os.close(slave)
+            player.remove()
+    if not failures:
+        print("command line: each answer on its stream with its status; nothing sent, set or "
+              "written")
+
+
+class PipedGame:
+    """The game with its standard input and output on pipes, as `kaleidron <pipe >pipe`."""
+
+    def __init__(self, game, player, arguments=()):
+        self.process = subprocess.Popen([game, *arguments], cwd=player.work, env=player.env(),
+                                        stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                        stderr=subprocess.PIPE)
+        self.output = b""
+        self.lock = threading.Lock()
+        self.reader = threading.Thread(target=self._read, daemon=True)
+        self.reader.start()
+
+    def _read(self):
+        while True:
+            chunk = self.process.stdout.read1(65536)
+            if not chunk:
+                return
+            with self.lock:
+                self.output += chunk
+
+    def shown(self):
+        with self.lock:
+            return self.output
+
+    def wait_for(self, *texts, timeout=20.0):
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if all(text in self.shown() for text in texts):
+                return True
+            time.sleep(0.05)
+        return False
+
+    def send(self, data):
+        self.process.stdin.write(data)
+        self.process.stdin.flush()
+
+    def end_input(self):
+        """Closes the game's standard input and times how long the game takes to end."""
+        started = time.monotonic()
+        self.process.stdin.close()
+        try:
+            status = self.process.wait(timeout=5)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait()
+            status = None
+        self.reader.join(timeout=5)
+        return status, time.monotonic() - started
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()
+
+
+def ended_cleanly(game, status, took, what):
+    check(status == 0, f"{what}: the game did not end with status 0 ({status})")
+    check(took < 2.0, f"{what}: the game took {took:.2f} s to end")
+    check(game.shown().endswith(LEAVE),
+          f"{what}: the terminal was not given back last: {game.shown()[-40:]!r}")
+    check(game.process.stderr.read() == b"", f"{what}: something was written to stderr")
+
+
+def end_of_input_on_the_title(args):
+    player = Player()
+    game = PipedGame(args.game, player)
+    try:
+        check(game.wait_for(TITLE, MENU_LINE), "the title never came")
+        before = open(player.path("Rank.dat"), "rb").read()
+        status, took = game.end_input()
+        ended_cleanly(game, status, took, "on the title")
+        check(open(player.path("Rank.dat"), "rb").read() == before, "Rank.dat changed")
+        check(player.files() == ["work/Rank.dat"], f"files left: {player.files()}")
+        if not failures:
+            print(f"end of input on the title: status {status} after {took * 1000:.0f} ms, "
+                  "terminal given back")
+    finally:
+        game.stop()
+        player.remove()
+
+
+def end_of_input_in_a_game(args):
+    player = Player()
+    # A ranking of the player's own, which the game must leave as it is.
+    ranking = b"".join(
+        score.to_bytes(4, "little", signed=True) + name.ljust(52, b"\0")
+        for score, name in ((500, b"Anna"), (400, b"Bert"), (300, b"Cleo"), (200, b"Dora"),
+                            (100, b"Emil"))) + bytes(56)
+    with open(player.path("Rank.dat"), "wb") as out:
+        out.write(ranking)
+    game = PipedGame(args.game, player)
+    try:
+        check(game.wait_for(TITLE, MENU_LINE), "the title never came")
+        game.send(SPACE)
+        check(game.wait_for(QUESTION_SPEED), "the first question was never announced")
+        status, took = game.end_input()
+        ended_cleanly(game, status, took, "in a game")
+        check(open(player.path("Rank.dat"), "rb").read() == ranking, "Rank.dat changed")
+        check(player.files() == ["work/Rank.dat"], f"files left: {player.files()}")
+        if not failures:
+            print(f"end of input in a game: status {status} after {took * 1000:.0f} ms, "
+                  "terminal given back, Rank.dat as it was")
+    finally:
+        game.stop()
+        player.remove()
+
+
+def ranking_option(args):
+    """--ranking FILE: a usable FILE holds the ranking; an unusable one is left alone."""
+    cases = [
+        ("a new file", ["--ranking", "kept/mine.dat"], "kept/mine.dat", 336),
+        ("a folder", ["--ranking", "kept"], None, None),
+        ("in a missing folder", ["--ranking=missing/mine.dat"], None, None),
+    ]
+    for what, arguments, ranking, size in cases:
+        player = Player()
+        os.mkdir(player.path("kept"))
+        game = PipedGame(args.game, player, arguments)
+        try:
+            check(game.wait_for(TITLE, MENU_LINE), f"{what}: the title never came")
+            status, took = game.end_input()
+            ended_cleanly(game, status, took, what)
+            expected = [f"work/{ranking}"] if ranking else []
+            check(player.files() == expected, f"{what}: files written: {player.files()}")
+            if ranking:
+                check(os.path.getsize(player.path(ranking)) == size,
+                      f"{what}: the ranking is not {size} bytes")
+        finally:
+            game.stop()
+            player.remove()
+    if not failures:
+        print("--ranking: a usable FILE holds the ranking, an unusable one is left alone and "
+              "nothing else is written")
+
+
+CASES = {
+    "CommandLineAnswersTouchNothing": answers,
+    "EndOfInputOnTheTitleEndsTheGame": end_of_input_on_the_title,
+    "EndOfInputInAGameEndsItWithTheRankingAsItWas": end_of_input_in_a_game,
+    "RankingOptionWithAUsableAndAnUnusableFile": ranking_option,
+}
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--game", required=True)
+    parser.add_argument("--case", required=True, choices=sorted(CASES))
+    args = parser.parse_args()
+    args.game = os.path.abspath(args.game)
+    CASES[args.case](args)
+    for failure in failures:
+        print(f"FAILED: {failure}", file=sys.stderr)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
