@@ -138,6 +138,8 @@ void KeyDecoder::csi(unsigned char byte, InputEvents& out) {
         if (param_count_ == 0) {
             param_count_ = 1;
         }
+        // Fields past the last kept one are read and ignored: a long answer such as xterm's
+        // device attributes still ends as a whole.
         if (param_count_ <= k_max_params) {
             int& value = in_sub_param_ ? sub_params_[param_count_ - 1] : params_[param_count_ - 1];
             if (value < 100000) {
@@ -166,7 +168,7 @@ void KeyDecoder::csi(unsigned char byte, InputEvents& out) {
 }
 
 void KeyDecoder::finish_csi(unsigned char final_byte, InputEvents& out) {
-    if (intermediate_ || param_count_ > k_max_params) {
+    if (intermediate_) {
         return;
     }
     const int event_type = param_count_ >= 2 ? sub_params_[1] : 0;
@@ -195,7 +197,7 @@ void KeyDecoder::finish_csi(unsigned char final_byte, InputEvents& out) {
             }
             break;
         case 'R':
-            if (prefix_ == 0 && param_count_ == 2) {
+            if (prefix_ == 0 && param_count_ >= 2) {
                 event.kind = InputEvent::Kind::cursor_report;
                 event.row = params_[0];
                 event.column = params_[1];

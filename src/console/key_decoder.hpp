@@ -73,6 +73,7 @@ private:
     void finish_csi(unsigned char final_byte, InputEvents& out);
     void emit_key(int code, KeyAction action, InputEvents& out) const;
 
+    // Fields kept of a control sequence; any further ones are consumed and ignored.
     static constexpr std::size_t k_max_params = 8;
     State state_ = State::ground;
     std::uint64_t sequence_started_ms_ = 0;

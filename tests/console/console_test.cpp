@@ -254,6 +254,36 @@ TEST_F(ConsoleTest, ATerminalThatNeverAnswersIsTakenAsNarrowWithoutKittyAfter200
     EXPECT_EQ(sim.now_ms(), start + 200);
 }
 
+// A device attributes answer with the given number of parameters.
+std::string device_attributes_of(int parameters) {
+    std::string answer = "\x1b[?64";
+    for (int field = 1; field < parameters; ++field) {
+        answer += ";" + std::to_string(field);
+    }
+    return answer + "c";
+}
+
+TEST_F(ConsoleTest, EveryShapeOfDeviceAttributesAnswerEndsTheStartUpWaitAtOnce) {
+    const std::string answers[] = {
+        "\x1b[?64;1;2;6;9;15;16;17;18;21;22;28c",  // xterm
+        "\x1b[?6c",
+        "\x1b[?1;2c",     // tmux
+        "\x1b[?62;c",     // kitty: an empty field
+        "\x1b[?65;1;9c",  // VTE
+        device_attributes_of(15),
+        device_attributes_of(30),
+    };
+    for (const std::string& answer : answers) {
+        SCOPED_TRACE(testing::PrintToString(answer));
+        console.attach(sim);
+        sim.send("\x1b[2;3R" + answer, sim.now_ms() + 3);
+        const std::uint64_t start = sim.now_ms();
+        console.query_terminal();
+        EXPECT_EQ(sim.now_ms(), start + 3);
+        EXPECT_EQ(console.traits().ambiguous, AmbiguousWidth::wide);
+    }
+}
+
 TEST_F(ConsoleTest, AKittyFlagsAnswerAfterTheDeviceAttributesDoesNotCount) {
     sim.send("\x1b[2;2R\x1b[?62c", sim.now_ms() + 5);
     sim.send("\x1b[?0u", sim.now_ms() + 6);

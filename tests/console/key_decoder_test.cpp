@@ -135,6 +135,37 @@ TEST(KeyDecoder, StartUpAnswersAreRecognised) {
     EXPECT_EQ(events[2].time_ms, 5U);
 }
 
+TEST(KeyDecoder, AnswersWithLongParameterListsAreReadWholeAndTheirExtraFieldsIgnored) {
+    std::string many_fields;
+    for (int field = 0; field < 30; ++field) {
+        many_fields += ";" + std::to_string(field);
+    }
+    struct Case {
+        std::string bytes;
+        InputEvent::Kind kind;
+        int row;
+        int column;
+    };
+    const Case cases[] = {
+        {"\x1b[?64;1;2;6;9;15;16;17;18;21;22;28c", InputEvent::Kind::device_attributes, 0, 0},
+        {"\x1b[?62" + many_fields + "c", InputEvent::Kind::device_attributes, 0, 0},
+        {"\x1b[?62;c", InputEvent::Kind::device_attributes, 0, 0},
+        {"\x1b[2;3" + many_fields + "R", InputEvent::Kind::cursor_report, 2, 3},
+        {"\x1b[?15" + many_fields + "u", InputEvent::Kind::kitty_flags, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.bytes));
+        KeyDecoder decoder;
+        InputEvents events;
+        decoder.feed(c.bytes + " ", 0, events);
+        ASSERT_EQ(events.size(), 2U);
+        EXPECT_EQ(events[0].kind, c.kind);
+        EXPECT_EQ(events[0].row, c.row);
+        EXPECT_EQ(events[0].column, c.column);
+        EXPECT_EQ(events[1].code, 32);
+    }
+}
+
 TEST(KeyDecoder, HugeParametersAndManyFieldsDoNotOverflow) {
     EXPECT_TRUE(decode("\x1b[99999999999999999;1;2;3;4;5;6;7;8;9;10C").empty());
     const auto out = decode("\x1b[2;99999999999999R ");
