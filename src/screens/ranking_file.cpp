@@ -6,10 +6,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <memory>
+#include <string_view>
 #include <utility>
 
 namespace kal {
@@ -47,10 +50,16 @@ std::string ranking_path = "Rank.dat";
 // cannot be read then leaves the table alone, so scores made in this run are not lost.
 bool ranking_loaded = false;
 
-// Set while the table holds a change that could not be written (a full disk, a file-size
-// limit). The file then lags behind, and reloading it would lose the change, so the table wins
-// until a save gets through.
+// Set while the table could not be written, for whatever reason (a read-only file or folder, a
+// full disk, a file-size limit). The file may then lag behind what the player saw, and
+// reloading it could lose a score just entered, so the table wins until a save gets through.
 bool ranking_unsaved = false;
+
+// A temporary of ours left behind by a kill is removed at the next start once it is this old:
+// no save of a running game takes that long, so it cannot be one in progress.
+constexpr std::time_t k_stale_temporary_seconds = 60;
+// mkostemp replaces these six characters with letters and digits.
+constexpr std::string_view k_temporary_suffix = ".XXXXXX";
 
 void install_default_ranking() {
     for (std::size_t place = 0; place < rank_table.size(); ++place) {
@@ -200,14 +209,83 @@ bool replacement_mode(const std::string& target, mode_t& mode) {
     return true;
 }
 
+std::filesystem::path directory_of(const std::string& target) {
+    const std::filesystem::path directory = std::filesystem::path(target).parent_path();
+    return directory.empty() ? "." : directory;
+}
+
 void sync_directory_of(const std::string& target) {
-    std::filesystem::path directory = std::filesystem::path(target).parent_path();
-    if (directory.empty()) {
-        directory = ".";
-    }
-    const FileDescriptor dir(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const FileDescriptor dir(
+        ::open(directory_of(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.is_open()) {
         ::fsync(dir.get());
+    }
+}
+
+enum class SaveOutcome : std::uint8_t { saved, no_temporary, failed };
+
+// The new bytes go to a temporary file beside the target, flushed, then renamed over it.
+SaveOutcome save_through_temporary(const std::string& target, mode_t mode, const RankBytes& bytes) {
+    std::string temporary = target + std::string(k_temporary_suffix);
+    FileDescriptor file(::mkostemp(temporary.data(), O_CLOEXEC));
+    if (!file.is_open()) {
+        return SaveOutcome::no_temporary;
+    }
+    const bool written = ::fchmod(file.get(), mode) == 0 &&
+                         write_all(file.get(), bytes.data(), bytes.size()) &&
+                         ::fsync(file.get()) == 0 && file.close();
+    if (!written || ::rename(temporary.c_str(), target.c_str()) != 0) {
+        ::unlink(temporary.c_str());
+        return SaveOutcome::failed;
+    }
+    sync_directory_of(target);
+    return SaveOutcome::saved;
+}
+
+// Where no temporary file can be made beside the ranking (a folder the player may not write)
+// but the ranking itself may be written, it is rewritten where it stands: all its bytes in one
+// write, then flushed. A kill in the middle could tear it, but losing the score would be worse.
+bool rewrite_in_place(const std::string& target, const RankBytes& bytes) {
+    FileDescriptor file(::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+    struct stat info {};
+    if (!file.is_open() || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return false;
+    }
+    return write_all(file.get(), bytes.data(), bytes.size()) &&
+           ::ftruncate(file.get(), static_cast<off_t>(bytes.size())) == 0 &&
+           ::fsync(file.get()) == 0 && file.close();
+}
+
+// A name that mkostemp could have made from the target's: its name, a dot, six letters or digits.
+bool is_temporary_name(const std::string& name, const std::string& target_name) {
+    const std::size_t stem = target_name.size() + 1;
+    if (name.size() != target_name.size() + k_temporary_suffix.size() ||
+        name.compare(0, stem, target_name + ".") != 0) {
+        return false;
+    }
+    return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(stem), name.end(),
+                       [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
+}
+
+// Temporaries that a kill left beside the ranking: only regular files of ours by their name,
+// owner and size, more than a minute old. Anything else is the player's and stays.
+void remove_stale_temporaries(const std::string& target) {
+    const std::filesystem::path directory = directory_of(target);
+    const std::string target_name = std::filesystem::path(target).filename().string();
+    std::error_code error;
+    for (auto item = std::filesystem::directory_iterator(directory, error);
+         !error && item != std::filesystem::directory_iterator(); item.increment(error)) {
+        const std::filesystem::path& path = item->path();
+        struct stat info {};
+        if (!is_temporary_name(path.filename().string(), target_name) ||
+            ::lstat(path.c_str(), &info) != 0) {
+            continue;
+        }
+        const bool ours = S_ISREG(info.st_mode) && info.st_uid == ::geteuid() &&
+                          static_cast<std::size_t>(info.st_size) <= k_rank_file_bytes;
+        if (ours && std::time(nullptr) - info.st_mtime > k_stale_temporary_seconds) {
+            ::unlink(path.c_str());
+        }
     }
 }
 
@@ -226,6 +304,9 @@ void set_ranking_path(std::string path) {
 void load_ranking() {
     if (ranking_unsaved) {
         return;
+    }
+    if (!ranking_loaded) {
+        remove_stale_temporaries(resolve_link(ranking_path));
     }
     // O_NONBLOCK keeps a FIFO under the ranking's name from hanging the game.
     const FileDescriptor file(::open(ranking_path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
@@ -257,27 +338,14 @@ void save_ranking() {
     const std::string target = resolve_link(ranking_path);
     mode_t mode = 0;
     if (!replacement_mode(target, mode)) {
+        ranking_unsaved = true;
         return;
     }
-
     const IgnoreFileSizeSignal keep_running;
-    std::string temporary = target + ".XXXXXX";
-    FileDescriptor file(::mkostemp(temporary.data(), O_CLOEXEC));
-    if (!file.is_open()) {
-        ranking_unsaved = true;
-        return;
-    }
     const RankBytes bytes = encode_table(rank_table);
-    const bool written = ::fchmod(file.get(), mode) == 0 &&
-                         write_all(file.get(), bytes.data(), bytes.size()) &&
-                         ::fsync(file.get()) == 0 && file.close();
-    if (!written || ::rename(temporary.c_str(), target.c_str()) != 0) {
-        ::unlink(temporary.c_str());
-        ranking_unsaved = true;
-        return;
-    }
-    ranking_unsaved = false;
-    sync_directory_of(target);
+    const SaveOutcome outcome = save_through_temporary(target, mode, bytes);
+    ranking_unsaved = !(outcome == SaveOutcome::saved ||
+                        (outcome == SaveOutcome::no_temporary && rewrite_in_place(target, bytes)));
 }
 
 void sort_ranking() {

@@ -44,13 +44,18 @@ void set_ranking_path(std::string path);
 // from its beginning and the rest of the table keeps its values, so an empty file changes
 // nothing. A file that does not exist gives the default ranking. A file that exists but
 // cannot be read (no permission, not a regular file) is left alone: the table keeps what it
-// holds, or gets the default ranking if nothing was loaded yet in this run.
+// holds, or gets the default ranking if nothing was loaded yet in this run. After a save that
+// failed the file is not read at all: the table holds what the player saw and wins until a
+// save gets through. The first load of a run removes the temporaries of saves that a kill cut
+// short, once they are more than a minute old.
 void load_ranking();
 
 // Writes the table to the ranking file as 336 bytes. The bytes go to a temporary file beside
 // it, which is flushed to disk and then renamed over it, so the file on disk is always either
-// the old ranking or the new one. A file that exists but may not be written, and any failure
-// on the way, leave the old file untouched; the table then lives on in memory only.
+// the old ranking or the new one. Where no temporary can be made but the file itself may be
+// written (a folder the player may not write), the file is rewritten in place instead. A file
+// that exists but may not be written, and any failure on the way, leave the old file
+// untouched; the table then lives on in memory only.
 void save_ranking();
 
 // Puts the five places in descending order of score by an exchange sort that swaps on <=:

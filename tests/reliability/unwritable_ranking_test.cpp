@@ -1,9 +1,10 @@
-// Rank.dat on a disk that takes no more bytes (a full disk, a file-size limit): the game keeps
-// the ranking in memory for the rest of the run, the board shows it, and the file on disk stays
-// the old one, never cut short.
+// Rank.dat that cannot be written (a full disk, a file-size limit, a read-only file or folder):
+// the game keeps the ranking in memory for the rest of the run, the board shows it, and the
+// file on disk stays the old one, never cut short.
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -12,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "child_process.hpp"
 #include "game_fixture.hpp"
 #include "screens/ranking_board.hpp"
 #include "screens/ranking_file.hpp"
@@ -82,6 +84,38 @@ TEST_F(UnwritableRankingTest, ScoreThatCouldNotBeSavedStaysOnTheBoardAndTheOldFi
     EXPECT_EQ(rank_table[1].score, 140);
     EXPECT_EQ(read_file("Rank.dat"), on_disk);
     EXPECT_EQ(files_in_working_directory(), files);
+}
+
+// Run as an ordinary player in a process of its own: root may write a read-only file.
+TEST_F(UnwritableRankingTest, ScoreEnteredOverAReadOnlyRankingStaysOnTheBoard) {
+    struct Case {
+        mode_t file_mode;
+        mode_t folder_mode;
+        bool saved;  // the new score reached the file
+    };
+    const Case cases[] = {{0444, 0777, false}, {0666, 0555, true}, {0444, 0555, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << std::oct << c.file_mode << " in " << c.folder_mode);
+        std::ofstream("Rank.dat", std::ios::binary | std::ios::trunc) << on_disk;
+        ::chmod("Rank.dat", c.file_mode);
+        ::chmod(".", c.folder_mode);
+        const auto report = in_child([this] {
+            if (!become_ordinary_player()) {
+                return std::vector<std::int32_t>{};
+            }
+            reset_ranking();
+            load_ranking();
+            save_ranking();
+            rank_in_and_show_the_board(140, "NEWCOMER");
+            return std::vector<std::int32_t>{sim.shows("NEWCOMER") ? 1 : 0, rank_table[1].score};
+        });
+        ::chmod(".", 0700);
+        ::chmod("Rank.dat", 0600);
+        EXPECT_EQ(report, (std::vector<std::int32_t>{1, 140}));
+        const std::string now_on_disk = read_file("Rank.dat");
+        EXPECT_EQ(now_on_disk.find("NEWCOMER") != std::string::npos, c.saved);
+        EXPECT_EQ(files_in_working_directory(), 1U);
+    }
 }
 
 TEST_F(UnwritableRankingTest, RankingKeptInMemoryReachesTheFileOnceItCanBeWrittenAgain) {

@@ -4,9 +4,9 @@
 #include <iconv.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -17,13 +17,16 @@
 #include <string_view>
 #include <vector>
 
+#include "child_process.hpp"
 #include "rank_files.hpp"
 
 namespace kal {
 namespace {
 
 namespace fs = std::filesystem;
+using test::become_ordinary_player;
 using test::Bytes;
+using test::in_child;
 using test::rank_record;
 using test::read_bytes;
 
@@ -69,32 +72,6 @@ std::vector<std::string> listing(const fs::path& dir) {
         names.push_back(item.path().filename().string());
     }
     return names;
-}
-
-// Runs `body` in a child process and hands back the numbers it reported, or nothing if the
-// child died first.
-std::vector<std::int32_t> in_child(const std::function<std::vector<std::int32_t>()>& body) {
-    int channel[2];
-    if (pipe(channel) != 0) {
-        ADD_FAILURE() << "no pipe";
-        return {};
-    }
-    const pid_t pid = fork();
-    if (pid == 0) {
-        close(channel[0]);
-        const std::vector<std::int32_t> report = body();
-        const auto size = static_cast<ssize_t>(report.size() * sizeof(std::int32_t));
-        _exit(write(channel[1], report.data(), static_cast<std::size_t>(size)) == size ? 0 : 1);
-    }
-    close(channel[1]);
-    std::vector<std::int32_t> report(16);
-    const ssize_t got = read(channel[0], report.data(), report.size() * sizeof(std::int32_t));
-    close(channel[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    const bool exited = WIFEXITED(status) && WEXITSTATUS(status) == 0 && got >= 0;
-    report.resize(exited ? static_cast<std::size_t>(got) / sizeof(std::int32_t) : 0);
-    return report;
 }
 
 class RankingFile : public ::testing::Test {
@@ -281,9 +258,9 @@ TEST_F(RankingFile, RankingWithoutWritePermissionIsNeverReplaced) {
         mode_t mode;
         std::vector<std::int32_t> first_scores;  // after the first load, after a reload
     };
-    // A readable ranking is shown and re-read; an unreadable one gives the defaults, and then
-    // the scores of the run live on in memory.
-    const Case cases[] = {{0444, {77, 77}}, {0000, {150, 200}}};
+    // A readable ranking is shown; an unreadable one gives the defaults. Either way the scores
+    // of the run then live on in memory: the file is not read again over them.
+    const Case cases[] = {{0444, {77, 200}}, {0000, {150, 200}}};
     fs::permissions(dir_, fs::perms::all);
     const Bytes stored = rank_record(77, "Ivo");
     for (const Case& c : cases) {
@@ -292,8 +269,7 @@ TEST_F(RankingFile, RankingWithoutWritePermissionIsNeverReplaced) {
         write_file(file_, stored);
         chmod(file_.c_str(), c.mode);
         const auto report = in_child([] {
-            // Root may write anything; play the part of an ordinary player.
-            if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) {
+            if (!become_ordinary_player()) {
                 return std::vector<std::int32_t>{};
             }
             load_ranking();
@@ -326,6 +302,94 @@ TEST_F(RankingFile, SaveKeepsTheFilesPermissionsAndLinks) {
     EXPECT_EQ(listing(real.parent_path()), std::vector<std::string>{"scores.bin"});
     EXPECT_EQ(fs::status(real).permissions(),
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+TEST_F(RankingFile, RankingInAFolderThePlayerMayNotWriteIsRewrittenInPlace) {
+    struct Case {
+        mode_t mode;
+        std::size_t size;  // of the file before the save
+        bool saved;
+    };
+    // Only the ranking may be written: all of it, cut to its 336 bytes. A ranking that may not
+    // be written either stays as it was, and the score lives on in memory.
+    const Case cases[] = {{0666, k_rank_file_bytes, true},
+                          {0666, 400, true},
+                          {0666, 100, true},
+                          {0444, k_rank_file_bytes, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << std::oct << c.mode << std::dec << " " << c.size);
+        fs::permissions(dir_, fs::perms::all);
+        fs::remove(file_);
+        Bytes old = rank_record(77, "Ivo");
+        old.resize(c.size, 0x11);
+        write_file(file_, old);
+        chmod(file_.c_str(), c.mode);
+        chmod(dir_.c_str(), 0555);
+        const auto report = in_child([] {
+            if (!become_ordinary_player()) {
+                return std::vector<std::int32_t>{};
+            }
+            load_ranking();
+            rank_table[0] = entry(200, "Zed");
+            save_ranking();
+            load_ranking();
+            return std::vector<std::int32_t>{rank_table[0].score};
+        });
+        chmod(dir_.c_str(), 0700);
+        EXPECT_EQ(report, std::vector<std::int32_t>{200}) << "the table wins in memory";
+        EXPECT_EQ(listing(dir_), std::vector<std::string>{"Rank.dat"});
+        const Bytes now_on_disk = read_bytes(file_);
+        if (c.saved) {
+            ASSERT_EQ(now_on_disk.size(), k_rank_file_bytes);
+            EXPECT_EQ(Bytes(now_on_disk.begin(), now_on_disk.begin() + 56),
+                      rank_record(200, "Zed"));
+        } else {
+            EXPECT_EQ(now_on_disk, old);
+        }
+        EXPECT_EQ(fs::status(file_).permissions(), static_cast<fs::perms>(c.mode));
+    }
+}
+
+TEST_F(RankingFile, TheFirstLoadRemovesOnlyOurOwnTemporariesOlderThanAMinute) {
+    struct Leftover {
+        const char* name;
+        int age_seconds;
+        std::size_t size;
+        bool removed;
+    };
+    const Leftover leftovers[] = {
+        {"Rank.dat.Ab12Cd", 120, k_rank_file_bytes, true},
+        {"Rank.dat.zz09QQ", 61, 0, true},
+        {"Rank.dat.Xy34Zw", 30, k_rank_file_bytes, false},       // a save may still be at work
+        {"Rank.dat.Big123", 120, k_rank_file_bytes + 1, false},  // more than a ranking holds
+        {"Rank.dat.old", 120, 10, false},
+        {"Rank.dat.1234567", 120, 10, false},
+        {"Rank.dat.A-b_cd", 120, 10, false},
+        {"Other.dat.Ab12Cd", 120, 10, false},
+        {"Rank.datAb12Cd", 120, 10, false},
+    };
+    for (const Leftover& left : leftovers) {
+        write_file(dir_ / left.name, Bytes(left.size, 0x22));
+        const auto when = fs::file_time_type::clock::now() - std::chrono::seconds(left.age_seconds);
+        fs::last_write_time(dir_ / left.name, when);
+    }
+    fs::create_directory(dir_ / "Rank.dat.Dir123");
+    fs::last_write_time(dir_ / "Rank.dat.Dir123",
+                        fs::file_time_type::clock::now() - std::chrono::hours(1));
+    // Another player's file of the same shape is not ours to remove.
+    const fs::path foreign = dir_ / "Rank.dat.Oth123";
+    write_file(foreign, Bytes(10, 0x22));
+    fs::last_write_time(foreign, fs::file_time_type::clock::now() - std::chrono::hours(1));
+    const bool foreign_owner = geteuid() == 0 && chown(foreign.c_str(), 65534, 65534) == 0;
+
+    load_ranking();
+    load_ranking();
+
+    for (const Leftover& left : leftovers) {
+        EXPECT_EQ(fs::exists(dir_ / left.name), !left.removed) << left.name;
+    }
+    EXPECT_TRUE(fs::is_directory(dir_ / "Rank.dat.Dir123"));
+    EXPECT_EQ(fs::exists(foreign), foreign_owner);
 }
 
 }  // namespace
