@@ -62,10 +62,6 @@ std::filesystem::path data_directory(DataHome home) {
     return home == DataHome::per_user ? per_user_directory() : std::filesystem::path{};
 }
 
-std::filesystem::path data_directory() {
-    return data_directory(build_data_home());
-}
-
 bool make_data_directory(const std::filesystem::path& directory) {
     if (directory.empty()) {
         return true;

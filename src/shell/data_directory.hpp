@@ -16,7 +16,8 @@ enum class DataHome : std::uint8_t {
 };
 
 // The choice this build was made with: per_user for the installed game (the CMake option
-// KALEIDRON_USER_DATA), working_directory otherwise.
+// KALEIDRON_USER_DATA), working_directory otherwise. data_directory(build_data_home()) is
+// where this build keeps its files.
 DataHome build_data_home();
 
 // The folder of the game's files, read from the environment; creates nothing. An empty path
@@ -26,8 +27,6 @@ DataHome build_data_home();
 // home directory comes from the password database; with no home at all, the working
 // directory.
 std::filesystem::path data_directory(DataHome home);
-// The same, as this build keeps its files.
-std::filesystem::path data_directory();
 
 // Creates the folder and every missing folder above it, readable by the player alone (0700, as
 // per-user data folders are made); folders that exist are left as they are. True when the

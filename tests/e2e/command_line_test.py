@@ -214,6 +214,32 @@ def end_of_input_in_a_game(args):
         player.remove()
 
 
+def no_input_at_all(args):
+    """`kaleidron </dev/null` and a closed standard input: no key can ever come."""
+    cases = [
+        ("/dev/null", subprocess.DEVNULL, None, b""),
+        ("closed", subprocess.DEVNULL, lambda: os.close(0),
+         b"standard input: Bad file descriptor\n"),
+    ]
+    for what, stdin, before_exec, report in cases:
+        player = Player()
+        try:
+            started = time.monotonic()
+            result = subprocess.run([args.game], cwd=player.work, env=player.env(), stdin=stdin,
+                                    capture_output=True, timeout=10, preexec_fn=before_exec)
+            took = time.monotonic() - started
+            check(result.returncode == 0, f"{what}: exit status {result.returncode}")
+            check(took < 2.0, f"{what}: the game took {took:.2f} s to end")
+            check(result.stdout.endswith(LEAVE), f"{what}: the terminal was not given back")
+            check(result.stderr == report, f"{what}: stderr says {result.stderr!r}")
+        except subprocess.TimeoutExpired:
+            check(False, f"{what}: the game did not end")
+        finally:
+            player.remove()
+    if not failures:
+        print("no input at all: the game ends at once with status 0, terminal given back")
+
+
 def ranking_option(args):
     """--ranking FILE: a usable FILE holds the ranking; an unusable one is left alone."""
     cases = [
@@ -244,6 +270,7 @@ def ranking_option(args):
 
 CASES = {
     "CommandLineAnswersTouchNothing": answers,
+    "NoInputAtAllEndsTheGameAtOnce": no_input_at_all,
     "EndOfInputOnTheTitleEndsTheGame": end_of_input_on_the_title,
     "EndOfInputInAGameEndsItWithTheRankingAsItWas": end_of_input_in_a_game,
     "RankingOptionWithAUsableAndAnUnusableFile": ranking_option,

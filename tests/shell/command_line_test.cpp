@@ -98,10 +98,6 @@ TEST(CommandLineTest, HelpVersionAndMistakesAnswerOnTheirStreamsWithTheirStatus)
     }
 }
 
-TEST(CommandLineTest, TheVersionIsTheProjectsVersionAlone) {
-    EXPECT_EQ(answer({"--version"}).out, std::string("kaleidron ") + KALEIDRON_VERSION + "\n");
-}
-
 TEST(CommandLineTest, APlayingCommandLineIsNotAnswered) {
     const Answered answered = answer({"--ranking", "mine.dat"});
     EXPECT_FALSE(answered.status.has_value());
