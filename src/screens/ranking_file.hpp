@@ -1,7 +1,7 @@
 #pragma once
 
 // The five-place high-score ranking, kept in memory for the whole run and mirrored in the
-// file "Rank.dat" in the working directory.
+// ranking file, "Rank.dat" in the folder where the game keeps its files.
 //
 // Rank.dat is six 56-byte records back to back (336 bytes, no header): the five places,
 // 1st place first, then a spare record of 56 zero bytes. A record is the score as a signed
@@ -37,7 +37,8 @@ extern RankTable rank_table;
 // Zeroes the table and forgets that it was ever loaded, as at program start.
 void reset_ranking();
 
-// Where the ranking file lives; "Rank.dat" in the working directory unless changed.
+// Where the ranking file lives; "Rank.dat" in the working directory unless changed (the game
+// sets it at start-up from its data folder or its command line).
 void set_ranking_path(std::string path);
 
 // Fills the table from the ranking file. Up to 280 bytes of the file overwrite the table

@@ -9,7 +9,7 @@
 #include <span>
 #include <string>
 
-#include "shell/data_directory.hpp"
+#include "platform/data_directory.hpp"
 
 namespace kal {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "shell/data_directory.hpp"
+#include "platform/data_directory.hpp"
 
 namespace kal {
 

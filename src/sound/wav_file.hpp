@@ -1,7 +1,7 @@
 #pragma once
 
 // The reader of one RIFF/WAVE sound: it finds the format record and the sample data and copies
-// the samples out. A sound comes from a file in the working directory or, when no such file
+// the samples out. A sound comes from a file in the sound directory or, when no such file
 // exists, from the game's own embedded set, and both are read through the same chunk walker.
 // A hostile or damaged file fails cleanly: nothing is read outside the bytes that are there,
 // and nothing is allocated on a size the file merely claims.

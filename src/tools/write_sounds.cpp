@@ -1,6 +1,6 @@
 // kaleidron-sounds: writes the game's own sound set as WAV files, so that players can listen
-// to them or replace any of them. A WAV file of the same name in the game's working directory
-// is played instead of the built-in sound.
+// to them or replace any of them. A WAV file of the same name in the folder that holds the
+// game's Rank.dat (kaleidron --help says which) is played instead of the built-in sound.
 //
 //   kaleidron-sounds [DIR]          writes every sound into DIR (default ./sounds)
 //   kaleidron-sounds --time NAME... renders the named sounds and prints how long each took

@@ -1,4 +1,4 @@
-#include "shell/data_directory.hpp"
+#include "platform/data_directory.hpp"
 
 #include <gtest/gtest.h>
 #include <pwd.h>
