@@ -2,7 +2,10 @@
 // game and runs it.
 
 #include <langinfo.h>
+#include <unistd.h>
+
 #include <clocale>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <memory>
@@ -10,6 +13,8 @@
 #include <span>
 
 #include "console/console.hpp"
+#include "history/history_file.hpp"
+#include "history/history_report.hpp"
 #include "platform/openal_audio.hpp"
 #include "platform/posix_platform.hpp"
 #include "shell/command_line.hpp"
@@ -25,6 +30,15 @@ bool locale_is_shift_jis() {
             std::strcmp(codeset, "CP932") == 0 || std::strcmp(codeset, "WINDOWS-31J") == 0);
 }
 
+// Colour on standard output only for a terminal that shows it, and not when the player turned
+// colour off (https://no-color.org: NO_COLOR set to anything but the empty string).
+bool output_takes_colour() {
+    const char* no_color = std::getenv("NO_COLOR");
+    const char* term = std::getenv("TERM");
+    return ::isatty(STDOUT_FILENO) == 1 && (no_color == nullptr || *no_color == '\0') &&
+           (term == nullptr || std::strcmp(term, "dumb") != 0);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -37,6 +51,12 @@ int main(int argc, char** argv) {
     if (const std::optional<int> status =
             kal::answer_command_line(command_line, home, std::cout, std::cerr)) {
         return *status;
+    }
+    if (command_line.action == kal::CommandLine::Action::stats) {
+        const kal::ReportOptions options{command_line.tsv, output_takes_colour(),
+                                         locale_is_shift_jis()};
+        const std::string ranking = kal::ranking_file_path(home, command_line.ranking_file);
+        return kal::answer_stats(kal::history_path_beside(ranking), options, std::cout, std::cerr);
     }
     kal::place_game_files(home, command_line.ranking_file);
     const bool shift_jis = locale_is_shift_jis();

@@ -140,7 +140,9 @@ Answer confirm(const Cursor& cursor, const AnswerClock& clock, std::uint64_t ans
     console.color(1, 7);
     play.whole_seconds_left = static_cast<int>(clock.left);
     play.last_decision = console.now();
-    return {cursor.index, clock.left, clock.now - answer_start};
+    const std::uint64_t reaction_ms = clock.now - answer_start;
+    note_reaction(reaction_ms);
+    return {cursor.index, clock.left, reaction_ms};
 }
 
 std::optional<Answer> run_answer_loop(int digits, SoundId decide, SoundId click) {

@@ -6,6 +6,8 @@
 #include <array>
 #include <cstdint>
 
+#include "play/question_table.hpp"
+
 namespace kal {
 
 using DigitRow = std::array<int, 10>;
@@ -23,11 +25,18 @@ struct PlayState {
     // A permutation of 0..9 the questions draw from; kept across games.
     DigitRow digit_pool{0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
     DigitRow row_copy{};  // the pool as it scrolled in the current question
+    // Milliseconds from the cursor's appearance on the candidates to each confirmation, right or
+    // wrong, question by question; the first `answered` count.
+    std::array<std::uint32_t, k_question_count> reaction_ms{};
+    int answered = 0;
 };
 
 extern PlayState play;
 
 // Back to the state at program start, the digit pool included (for tests).
 void reset_play_state();
+
+// Keeps the reaction time of the question just answered.
+void note_reaction(std::uint64_t reaction_ms);
 
 }  // namespace kal

@@ -38,6 +38,12 @@ constexpr const QuestionSpec& question_row(int question_no) {
     return question_table[static_cast<std::size_t>(question_no - 1)];
 }
 
+// The level of question 1..40: six questions to each of levels 1 to 5, the last ten at level 6.
+constexpr int level_of_question(int question_no) {
+    const int level = (question_no - 1) / k_questions_per_level + 1;
+    return level < k_last_level ? level : k_last_level;
+}
+
 // Points for a correct answer by level 1..6: 1.5 times at level 3, 1.5 times again at level 5,
 // twice again at level 6.
 inline constexpr std::array<int, k_last_level + 1> points_by_level{0, 4, 4, 6, 6, 9, 18};

@@ -32,6 +32,9 @@ inline constexpr std::array<Grade, 8> k_grades{{
     {INT_MIN, 6, "最悪かも･･････", 64, 0},
 }};
 
+// The name of each glyph of the letter font, by the grade's letter number.
+inline constexpr std::string_view k_grade_letters = "ABCDEFGS";
+
 inline constexpr int k_points_per_second_left = 5;
 
 // A typed name keeps at most this many code page 932 bytes: the columns the ranking board

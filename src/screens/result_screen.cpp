@@ -6,6 +6,7 @@
 #include <string>
 
 #include "console/console.hpp"
+#include "history/history_file.hpp"
 #include "play/play_state.hpp"
 #include "screens/grading.hpp"
 #include "screens/ranking_board.hpp"
@@ -252,6 +253,9 @@ Screen result_screen() {
 
     const int total = total_score(play.score, play.whole_seconds_left);
     show_result(total);
+    // The total is on the screen before the history is written, which may wait for the disk.
+    console.flush();
+    record_finished_game();
     const int place = rank_in_place(rank_table, total);
     bool input_open = true;
     if (place > 0) {

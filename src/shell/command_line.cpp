@@ -2,6 +2,10 @@
 
 #include <string_view>
 
+#include "history/history_file.hpp"
+#include "history/history_report.hpp"
+#include "platform/line_file.hpp"
+
 namespace kal {
 namespace {
 
@@ -9,9 +13,12 @@ constexpr std::string_view k_help = "--help";
 constexpr std::string_view k_version = "--version";
 constexpr std::string_view k_ranking = "--ranking";
 constexpr std::string_view k_ranking_joined = "--ranking=";
+constexpr std::string_view k_stats = "--stats";
+constexpr std::string_view k_tsv = "--tsv";
 
 constexpr std::string_view k_usage_head =
     "Usage: kaleidron [--ranking FILE]\n"
+    "       kaleidron --stats [--tsv] [--ranking FILE]\n"
     "       kaleidron --help | --version\n"
     "\n"
     "KALEIDRON trains dynamic visual acuity and short-term memory: a row of digits scrolls\n"
@@ -22,6 +29,11 @@ constexpr std::string_view k_usage_head =
     "  --ranking FILE  keep the ranking in FILE instead of the default place. A FILE that\n"
     "                  cannot be read or written is never emptied or replaced: the ranking\n"
     "                  then lives in memory until the game ends.\n"
+    "  --stats         print the training report and exit: games, best and median\n"
+    "                  total, grades, the totals of the last 60 games, the median\n"
+    "                  reaction time per level at first and lately, the accuracy per\n"
+    "                  level; from the history of the ranking given or the default one\n"
+    "  --tsv           with --stats: the report's numbers as tab-separated values\n"
     "  --help          show this help and exit\n"
     "  --version       show the version and exit\n"
     "\n"
@@ -35,6 +47,7 @@ constexpr std::string_view k_usage_head =
 
 constexpr std::string_view k_files_in_working_directory =
     "  Rank.dat        the ranking, in the working directory the game is started from\n"
+    "  history.tsv     every finished game, one line each, beside the ranking\n"
     "  NAME.wav        a WAV file in the working directory replaces the game's own sound\n"
     "                  of that name, e.g. title.wav (the title music); kaleidron(6) lists\n"
     "                  the names\n";
@@ -78,12 +91,17 @@ CommandLine parse_command_line(std::span<const char* const> arguments) {
     CommandLine command_line;
     bool help = false;
     bool version = false;
+    bool stats = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string_view argument = arguments[i];
         if (argument == k_help) {
             help = true;
         } else if (argument == k_version) {
             version = true;
+        } else if (argument == k_stats) {
+            stats = true;
+        } else if (argument == k_tsv) {
+            command_line.tsv = true;
         } else if (argument == k_ranking) {
             const bool has_file = i + 1 < arguments.size();
             take_ranking_file(command_line, has_file ? arguments[++i] : "");
@@ -95,12 +113,17 @@ CommandLine parse_command_line(std::span<const char* const> arguments) {
             reject(command_line, "unexpected argument '" + printable(argument) + "'");
         }
     }
+    if (command_line.tsv && !stats) {
+        reject(command_line, "--tsv goes with --stats");
+    }
     if (!command_line.error.empty()) {
         command_line.action = CommandLine::Action::usage_error;
     } else if (help) {
         command_line.action = CommandLine::Action::help;
     } else if (version) {
         command_line.action = CommandLine::Action::version;
+    } else if (stats) {
+        command_line.action = CommandLine::Action::stats;
     }
     return command_line;
 }
@@ -113,6 +136,8 @@ std::string usage_text(DataHome home) {
         return text;
     }
     text += "  Rank.dat        the ranking: " + printable((directory / "Rank.dat").string()) + "\n";
+    text += "  history.tsv     every finished game, one line each: " +
+            printable((directory / k_history_file_name).string()) + "\n";
     text += k_files_per_user_rule;
     return text;
 }
@@ -130,9 +155,21 @@ std::optional<int> answer_command_line(const CommandLine& command_line, DataHome
             err << "kaleidron: " << command_line.error << "\n\n" << usage_text(home);
             return 2;
         case CommandLine::Action::play:
+        case CommandLine::Action::stats:
             break;
     }
     return std::nullopt;
+}
+
+int answer_stats(const std::string& history_file, const ReportOptions& options, std::ostream& out,
+                 std::ostream& err) {
+    std::string contents;
+    if (read_line_file(history_file, contents) == LineFileRead::unreadable) {
+        err << "kaleidron: cannot read the history " << printable(history_file) << "\n";
+        return 1;
+    }
+    out << stats_output(parse_history(contents), options);
+    return 0;
 }
 
 }  // namespace kal

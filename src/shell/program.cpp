@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "console/console.hpp"
+#include "history/history_file.hpp"
 #include "play/normal_mode.hpp"
 #include "play/play_state.hpp"
 #include "screens/credits.hpp"
@@ -41,15 +42,19 @@ void run_screens(Screen first) {
     }
 }
 
+std::string ranking_file_path(DataHome home, const std::string& ranking_file) {
+    return ranking_file.empty() ? (data_directory(home) / "Rank.dat").string() : ranking_file;
+}
+
 void place_game_files(DataHome home, const std::string& ranking_file) {
     const std::filesystem::path directory = data_directory(home);
     if (ranking_file.empty()) {
         // A folder that cannot be made leaves the ranking in memory, as any unusable file does.
         make_data_directory(directory);
-        set_ranking_path((directory / "Rank.dat").string());
-    } else {
-        set_ranking_path(ranking_file);
     }
+    const std::string ranking = ranking_file_path(home, ranking_file);
+    set_ranking_path(ranking);
+    set_history_path(history_path_beside(ranking));
     set_sound_directory(directory);
 }
 
@@ -71,6 +76,7 @@ void reset_game_state() {
     reset_ranking_board();
     reset_screen_kit();
     set_ranking_path("Rank.dat");
+    set_history_path(std::string(k_history_file_name));
     set_sound_directory({});
 }
 

@@ -8,9 +8,12 @@
 
 namespace kal {
 
+// The ranking file of a run: ranking_file, or Rank.dat in the data folder when it is empty.
+std::string ranking_file_path(DataHome home, const std::string& ranking_file);
+
 // Where this run keeps its files: the ranking in ranking_file, or as Rank.dat in the data
-// folder when ranking_file is empty (the folder is made then); replacing sounds in the data
-// folder.
+// folder when ranking_file is empty (the folder is made then); the history beside the ranking;
+// replacing sounds in the data folder.
 void place_game_files(DataHome home, const std::string& ranking_file);
 
 // Loads the ranking and writes it back, seeds the random numbers, sets black on white with the

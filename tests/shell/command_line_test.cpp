@@ -54,6 +54,12 @@ TEST(CommandLineTest, EachArgumentListReadsAsOneAction) {
         {{"--"}, Action::usage_error, ""},
         {{"Rank.dat"}, Action::usage_error, ""},
         {{"--help", "--bogus"}, Action::usage_error, ""},
+        {{"--stats"}, Action::stats, ""},
+        {{"--stats", "--tsv"}, Action::stats, ""},
+        {{"--tsv", "--ranking", "kept/mine.dat", "--stats"}, Action::stats, "kept/mine.dat"},
+        {{"--stats", "--help"}, Action::help, ""},
+        {{"--tsv"}, Action::usage_error, ""},
+        {{"--stats", "extra"}, Action::usage_error, ""},
     };
     for (const Case& c : cases) {
         std::string shown;
@@ -85,6 +91,7 @@ TEST(CommandLineTest, HelpVersionAndMistakesAnswerOnTheirStreamsWithTheirStatus)
         {{"--bogus"}, 2, "", "kaleidron: unknown option '--bogus'\n\nUsage: kaleidron"},
         {{"extra"}, 2, "", "kaleidron: unexpected argument 'extra'\n\nUsage: kaleidron"},
         {{"--ranking"}, 2, "", "kaleidron: --ranking needs a FILE\n\nUsage: kaleidron"},
+        {{"--tsv"}, 2, "", "kaleidron: --tsv goes with --stats\n\nUsage: kaleidron"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments.front());
@@ -103,6 +110,12 @@ TEST(CommandLineTest, APlayingCommandLineIsNotAnswered) {
     EXPECT_FALSE(answered.status.has_value());
     EXPECT_TRUE(answered.out.empty());
     EXPECT_TRUE(answered.err.empty());
+}
+
+TEST(CommandLineTest, TheStatsOptionAsksForTheTableOnlyWithTsv) {
+    EXPECT_FALSE(parse({"--stats"}).tsv);
+    EXPECT_TRUE(parse({"--stats", "--tsv"}).tsv);
+    EXPECT_FALSE(answer({"--stats", "--tsv"}).status.has_value());
 }
 
 TEST(CommandLineTest, AnEscapeSequenceInAnArgumentNeverReachesTheTerminal) {
@@ -124,6 +137,12 @@ TEST(CommandLineTest, TheUsageSaysWhereTheRankingIsAndHowToReplaceASound) {
     EXPECT_NE(installed.find("Rank.dat        the ranking: /data/of/player/kaleidron/Rank.dat\n"),
               std::string::npos);
     EXPECT_NE(installed.find("~/.local/share/kaleidron/"), std::string::npos);
+    EXPECT_NE(built_tree.find("history.tsv     every finished game, one line each, beside the "
+                              "ranking\n"),
+              std::string::npos);
+    EXPECT_NE(installed.find("history.tsv     every finished game, one line each: "
+                             "/data/of/player/kaleidron/history.tsv\n"),
+              std::string::npos);
     for (const std::string& usage : {built_tree, installed}) {
         EXPECT_NE(usage.find("--ranking FILE"), std::string::npos);
         EXPECT_NE(usage.find("cannot be read or written is never emptied or replaced"),
@@ -131,6 +150,7 @@ TEST(CommandLineTest, TheUsageSaysWhereTheRankingIsAndHowToReplaceASound) {
         EXPECT_NE(usage.find("title.wav"), std::string::npos);
         EXPECT_NE(usage.find("Left, Right"), std::string::npos);
         EXPECT_NE(usage.find("Ctrl-C"), std::string::npos);
+        EXPECT_NE(usage.find("--stats [--tsv]"), std::string::npos);
     }
 }
 

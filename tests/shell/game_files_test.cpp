@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "game_fixture.hpp"
+#include "history/history_file.hpp"
 #include "rank_files.hpp"
 #include "screens/ranking_file.hpp"
 #include "shell/program.hpp"
@@ -206,6 +207,30 @@ TEST_F(GameFilesTest, AnUnusableRankingFileIsLeftAloneAndTheRankingLivesInMemory
         EXPECT_TRUE(rankings_written().empty());
         EXPECT_TRUE(fs::is_empty(play_dir / "folder"));
         EXPECT_FALSE(fs::exists(play_dir / "missing"));
+    }
+}
+
+TEST_F(GameFilesTest, TheHistoryIsKeptBesideTheRankingWhereverThatIs) {
+    const ScopedVariable home_variable("HOME", home.string());
+    const ScopedVariable xdg_variable("XDG_DATA_HOME", xdg.string());
+    struct Case {
+        DataHome data_home;
+        std::string ranking_file;
+        fs::path history;
+    };
+    const std::vector<Case> cases{
+        {DataHome::working_directory, "", "history.tsv"},
+        {DataHome::per_user, "", xdg / "kaleidron" / "history.tsv"},
+        {DataHome::per_user, "kept/mine.dat", "kept/history.tsv"},
+        {DataHome::working_directory, "/elsewhere/mine.dat", "/elsewhere/history.tsv"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.ranking_file);
+        place_game_files(c.data_home, c.ranking_file);
+        EXPECT_EQ(history_path(), c.history.string());
+        // --stats reads the history of the ranking the game would use.
+        EXPECT_EQ(history_path_beside(ranking_file_path(c.data_home, c.ranking_file)),
+                  c.history.string());
     }
 }
 
