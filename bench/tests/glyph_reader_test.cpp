@@ -12,8 +12,8 @@ namespace {
 
 class SilentAudio final : public AudioDevice {
 public:
-    std::uint32_t open_voice(std::string_view, const PcmFormat&,
-                             std::span<const std::uint8_t>) override {
+    std::uint32_t open_voice(std::string_view, const PcmFormat&, std::span<const std::uint8_t>,
+                             std::uint32_t) override {
         return 0;
     }
     bool restart(std::uint32_t) override { return false; }

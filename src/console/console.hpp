@@ -97,6 +97,11 @@ public:
     bool read_word(std::string& word);
 
     SoundId load_sound(const char* name);
+    // Loads a music track that, once started, loops in the sound device at exactly loop_ms
+    // for as long as it is not stopped. A file shorter than that plays once, as any sound.
+    SoundId load_music(const char* name, std::uint64_t loop_ms);
+    // Whether the voice loops by itself.
+    [[nodiscard]] bool sound_loops(SoundId id) const;
     bool play_sound(SoundId id);
     bool stop_sound(SoundId id);
     bool free_sound(SoundId id);
@@ -118,6 +123,7 @@ private:
         std::uint32_t frames = 0;
         std::uint32_t sample_rate = 0;
         std::uint64_t started_at = 0;
+        bool loops = false;
         bool release_when_done = false;
     };
 
@@ -138,6 +144,7 @@ private:
     void repaint();
     void paint_small_terminal_notice(TermSize size);
     void release_finished_voices();
+    SoundId load_voice(const char* name, std::uint64_t loop_ms);
 
     Platform* platform_ = nullptr;
     TerminalTraits traits_;

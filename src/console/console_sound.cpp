@@ -14,10 +14,25 @@ constexpr std::uint16_t k_format_pcm = 1;
 constexpr std::uint32_t k_max_sound_bytes = 64U * 1024U * 1024U;
 // A voice is released this long after it should have played out, to cover the device's latency.
 constexpr std::uint64_t k_release_margin_ms = 250;
+constexpr std::uint64_t k_ms_per_second = 1000;
+
+// The frames of one pass of a loop at this rate; 0 when the sound is too short to loop there.
+std::uint32_t loop_frames(std::uint64_t loop_ms, std::uint32_t sample_rate, std::uint32_t frames) {
+    const std::uint64_t loop = (loop_ms * sample_rate + k_ms_per_second / 2) / k_ms_per_second;
+    return loop <= frames ? static_cast<std::uint32_t>(loop) : 0;
+}
 
 }  // namespace
 
 SoundId Console::load_sound(const char* name) {
+    return load_voice(name, 0);
+}
+
+SoundId Console::load_music(const char* name, std::uint64_t loop_ms) {
+    return load_voice(name, loop_ms);
+}
+
+SoundId Console::load_voice(const char* name, std::uint64_t loop_ms) {
     if (platform_ == nullptr) {
         return 0;
     }
@@ -37,16 +52,24 @@ SoundId Console::load_sound(const char* name) {
         file.read(samples.data(), file.data_size(), &count);
     }
     samples.resize(count);
-    const SoundId id = platform_->audio().open_voice(name, format, samples);
+    const std::uint32_t frame_bytes = format.frame_bytes();
+    const std::uint32_t frames = frame_bytes == 0 ? 0 : count / frame_bytes;
+    const std::uint32_t loop = loop_ms == 0 ? 0 : loop_frames(loop_ms, format.sample_rate, frames);
+    const SoundId id = platform_->audio().open_voice(name, format, samples, loop);
     if (id == 0) {
         return 0;
     }
-    const std::uint32_t frame_bytes = format.frame_bytes();
     Voice& voice = voices_[static_cast<std::int32_t>(id)];
     voice = Voice{};
-    voice.frames = frame_bytes == 0 ? 0 : count / frame_bytes;
+    voice.frames = frames;
     voice.sample_rate = format.sample_rate;
+    voice.loops = loop != 0;
     return id;
+}
+
+bool Console::sound_loops(SoundId id) const {
+    const auto found = voices_.find(static_cast<std::int32_t>(id));
+    return id != 0 && found != voices_.end() && found->second.loops;
 }
 
 bool Console::play_sound(SoundId id) {
@@ -88,7 +111,8 @@ void Console::release_finished_voices() {
         const Voice& voice = it->second;
         const std::uint64_t length_ms =
             voice.sample_rate == 0 ? 0 : std::uint64_t{voice.frames} * 1000U / voice.sample_rate;
-        if (voice.release_when_done && now >= voice.started_at + length_ms + k_release_margin_ms) {
+        if (voice.release_when_done && !voice.loops &&
+            now >= voice.started_at + length_ms + k_release_margin_ms) {
             platform_->audio().close(static_cast<std::uint32_t>(it->first));
             it = voices_.erase(it);
         } else {

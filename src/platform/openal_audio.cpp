@@ -2,6 +2,7 @@
 
 #include <AL/al.h>
 #include <AL/alc.h>
+#include <AL/alext.h>
 #include <alsa/asoundlib.h>
 
 #include <array>
@@ -59,7 +60,8 @@ public:
     ~OpenAlAudio() override;
 
     std::uint32_t open_voice(std::string_view name, const PcmFormat& format,
-                             std::span<const std::uint8_t> samples) override;
+                             std::span<const std::uint8_t> samples,
+                             std::uint32_t loop_frames) override;
     bool restart(std::uint32_t voice) override;
     bool stop(std::uint32_t voice) override;
     void close(std::uint32_t voice) override;
@@ -69,6 +71,8 @@ private:
 
     bool ready();
     bool open_device();
+    ALuint make_buffer(ALenum layout, const PcmFormat& format,
+                       std::span<const std::uint8_t> samples, std::uint32_t loop_frames) const;
     bool owns(std::uint32_t voice) const { return voices_.contains(voice); }
 
     // Opening is tried once: a machine without sound stays silent without paying for another
@@ -76,6 +80,9 @@ private:
     DeviceState state_ = DeviceState::unopened;
     ALCdevice* device_ = nullptr;
     ALCcontext* context_ = nullptr;
+    // OpenAL Soft has loop points on buffers; elsewhere a looping voice gets only the frames it
+    // loops over, which AL_LOOPING alone then repeats.
+    bool loop_points_ = false;
     std::map<ALuint, ALuint> voices_;  // source name to its buffer
 };
 
@@ -110,6 +117,7 @@ bool OpenAlAudio::open_device() {
     }
     context_ = alcCreateContext(device_, nullptr);
     if (context_ != nullptr && alcMakeContextCurrent(context_) == ALC_TRUE) {
+        loop_points_ = alIsExtensionPresent("AL_SOFT_loop_points") == AL_TRUE;
         return true;
     }
     if (context_ != nullptr) {
@@ -121,31 +129,54 @@ bool OpenAlAudio::open_device() {
     return false;
 }
 
+// A buffer holding the samples (0 on failure); one that loops has its loop end at loop_frames.
+ALuint OpenAlAudio::make_buffer(ALenum layout, const PcmFormat& format,
+                                std::span<const std::uint8_t> samples,
+                                std::uint32_t loop_frames) const {
+    const std::size_t kept = loop_frames != 0 && !loop_points_
+                                 ? std::size_t{loop_frames} * format.frame_bytes()
+                                 : samples.size();
+    ALuint buffer = 0;
+    alGenBuffers(1, &buffer);
+    if (!al_ok()) {
+        return 0;
+    }
+    alBufferData(buffer, layout, samples.data(), static_cast<ALsizei>(kept),
+                 static_cast<ALsizei>(format.sample_rate));
+    if (al_ok() && loop_frames != 0 && loop_points_) {
+        const std::array<ALint, 2> loop{0, static_cast<ALint>(loop_frames)};
+        alBufferiv(buffer, AL_LOOP_POINTS_SOFT, loop.data());
+    }
+    if (!al_ok()) {
+        alDeleteBuffers(1, &buffer);
+        alGetError();
+        return 0;
+    }
+    return buffer;
+}
+
 std::uint32_t OpenAlAudio::open_voice(std::string_view /*name*/, const PcmFormat& format,
-                                      std::span<const std::uint8_t> samples) {
+                                      std::span<const std::uint8_t> samples,
+                                      std::uint32_t loop_frames) {
     const ALenum al_layout = al_format(format);
     if (al_layout == 0 || format.sample_rate == 0 || format.sample_rate > INT_MAX || !ready()) {
         return 0;
     }
     // A torn last frame is dropped: OpenAL takes whole frames only.
     const std::size_t bytes = samples.size() - samples.size() % format.frame_bytes();
-    if (bytes > INT_MAX) {
+    if (bytes > INT_MAX || loop_frames > bytes / format.frame_bytes()) {
         return 0;
     }
     alGetError();
-    ALuint buffer = 0;
-    alGenBuffers(1, &buffer);
-    if (!al_ok()) {
+    const ALuint buffer = make_buffer(al_layout, format, samples.first(bytes), loop_frames);
+    if (buffer == 0) {
         return 0;
     }
-    alBufferData(buffer, al_layout, samples.data(), static_cast<ALsizei>(bytes),
-                 static_cast<ALsizei>(format.sample_rate));
     ALuint source = 0;
-    if (al_ok()) {
-        alGenSources(1, &source);
-    }
+    alGenSources(1, &source);
     if (source != 0 && al_ok()) {
         alSourcei(source, AL_BUFFER, static_cast<ALint>(buffer));
+        alSourcei(source, AL_LOOPING, loop_frames != 0 ? AL_TRUE : AL_FALSE);
         if (al_ok()) {
             voices_.emplace(source, buffer);
             return source;

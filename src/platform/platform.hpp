@@ -30,8 +30,15 @@ public:
     // Makes a voice that holds its own copy of the samples, ready to start; name is the sound's
     // file name, for logs. Returns a non-zero handle, or 0 when there is no device or the format
     // is refused; nothing is kept on 0.
+    //
+    // With loop_frames 0 the voice plays its samples once. Otherwise (music) it plays its first
+    // loop_frames frames over and over once started, each pass joined to the next without a
+    // gap, until it is stopped; frames after them are never heard. The caller never asks for
+    // more loop frames than there are. (OpenAL: buffer loop points and AL_LOOPING; waveOut: one
+    // header over those frames with WHDR_BEGINLOOP | WHDR_ENDLOOP and the largest loop count.)
     virtual std::uint32_t open_voice(std::string_view name, const PcmFormat& format,
-                                     std::span<const std::uint8_t> samples) = 0;
+                                     std::span<const std::uint8_t> samples,
+                                     std::uint32_t loop_frames) = 0;
     // Starts the voice from its first sample, cutting off whatever it was still playing.
     virtual bool restart(std::uint32_t voice) = 0;
     // Silences the voice at once.

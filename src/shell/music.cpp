@@ -45,7 +45,7 @@ void play_music(int track) {
     const MusicTrack* entry = find_track(track);
     if (current_music == 0 && entry != nullptr) {
         if (track != unloadable_track) {
-            current_music = console.load_sound(entry->file);
+            current_music = console.load_music(entry->file, entry->loop_ms);
             unloadable_track = current_music == 0 ? track : 0;
         }
         console.play_sound(current_music);
@@ -55,8 +55,14 @@ void play_music(int track) {
     // The loop length comes from the track number passed in, not from the loaded track.
     if (entry != nullptr && music_started_at + entry->loop_ms < now) {
         console.locate(40, 14);
-        console.play_sound(current_music);
-        music_started_at = console.now();
+        if (console.sound_loops(current_music)) {
+            // The device has gone round the loop by itself, exactly on time, however late
+            // this call comes: only the count of whole loops moves on.
+            music_started_at += (now - music_started_at) / entry->loop_ms * entry->loop_ms;
+        } else {
+            console.play_sound(current_music);
+            music_started_at = console.now();
+        }
     }
 }
 

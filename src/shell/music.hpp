@@ -1,8 +1,10 @@
 #pragma once
 
-// Background music that loops by polling: every waiting loop of every screen calls play_music,
-// which starts the track when none is loaded and starts it again from its beginning each time
-// its loop length has passed.
+// Background music kept going by polling: every waiting loop of every screen calls play_music,
+// which starts the track when none is loaded. A track loops in the sound device itself at
+// exactly its loop length, so a late poll never leaves a gap; play_music keeps count of the
+// loops. A file too short for its loop length plays out and is started again from its
+// beginning at the first poll after the loop length has passed.
 
 #include <cstdint>
 
@@ -15,12 +17,13 @@ inline constexpr int k_track_result = 2;
 
 // The voice of the loaded track; 0 when none is loaded.
 extern SoundId current_music;
-// Clock reading at which the loaded track was last started.
+// Clock reading at which the loaded track was last started, or last went round its loop.
 extern std::uint64_t music_started_at;
 
-// Loads and starts the track when none is loaded; restarts the loaded track once the loop
-// length of the track number passed in has passed. To switch tracks, stop current_music, set
-// it to 0, then call play_music with the new track.
+// Loads and starts the track when none is loaded. Once the loop length of the track number
+// passed in has passed, a looping track is counted on by whole loops and a short one is
+// started again. To switch tracks, stop current_music, set it to 0, then call play_music with
+// the new track.
 void play_music(int track);
 
 // Stops the loaded track and releases it, so that the next play_music starts a new one.

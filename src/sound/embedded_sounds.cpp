@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "sound/scores.hpp"
+#include "sound/sound_levels.hpp"
 #include "sound/synth.hpp"
 
 namespace kal {
@@ -81,7 +82,7 @@ std::span<const std::uint8_t> find_embedded_sound(std::string_view name) {
     std::vector<std::uint8_t>& image =
         sounds.images[static_cast<std::size_t>(sound - sound_scores().data())];
     if (image.empty()) {
-        image = wav_image(render(sound->score), 1, k_sample_rate);
+        image = wav_image(render(sound->score, sound_level_db(sound->name)), 1, k_sample_rate);
     }
     return image;
 }

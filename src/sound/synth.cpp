@@ -25,12 +25,16 @@ constexpr int k_max_key = 127;
 constexpr double k_a4_hz = 440.0;
 constexpr int k_a4_key = 69;
 constexpr double k_lowest_cutoff_hz = 20.0;
-// Keeps the filter stable whatever the cutoff and the glide make of it.
-constexpr double k_highest_filter_coefficient = 1.0;
+// The warped cutoff grows without bound toward the Nyquist limit; the filter stays well clear.
+constexpr double k_highest_cutoff_hz = 0.45 * k_sample_rate;
+constexpr double k_lowest_q = 0.5;
 constexpr double k_highest_step = 0.45;  // cycles per frame, just under the Nyquist limit
 constexpr double k_lowest_step = 1e-5;
 constexpr double k_sixty_db = 1e-3;
+constexpr double k_inaudible = 3e-5;  // -90 dB: far below the 16-bit noise floor of the mix
 
+constexpr float k_limiter_attack_ms = 1.5F;
+constexpr float k_limiter_release_ms = 60.0F;
 constexpr float k_fade_in_ms = 2.0F;
 constexpr float k_fade_out_ms = 5.0F;
 constexpr float k_full_scale = 32767.0F;
@@ -248,44 +252,73 @@ double glide_factor(float semitones_per_second) {
     return std::exp2(semitones_per_second / (k_semitones * static_cast<double>(k_sample_rate)));
 }
 
-double magnitude(double value) {
-    return value < 0.0 ? -value : value;
-}
-
 // Brings a phase that has just passed 1 back into [0, 1).
 double wrap(double phase) {
     return phase >= 1.0 ? phase - 1.0 : phase;
 }
 
-bool near_jump(double phase, double step) {
-    return phase < step || phase > 1.0 - step;
+// Whether the frame at this phase lies within one frame of an edge at the given phase, and if
+// so, how far from it in frames (negative before it).
+[[gnu::always_inline]] inline bool near_edge(double phase, double edge, double step, double& x) {
+    double distance = phase - edge;
+    const double apart = std::abs(distance);
+    if (apart >= step && apart <= 1.0 - step) [[likely]] {
+        return false;
+    }
+    if (distance >= 0.5) {
+        distance -= 1.0;
+    } else if (distance < -0.5) {
+        distance += 1.0;
+    }
+    x = distance / step;
+    return true;
 }
 
-// Rounds off the jump of a pulse or saw wave that lies at phase 0, so that high notes do not
-// alias. Only called within one step of the jump.
-double poly_blep(double phase, double step) {
-    if (phase < step) {
-        const double t = phase / step;
-        return t + t - t * t - 1.0;
+// sin(2 pi phase) within 1e-4, from an odd polynomial over the quarter wave: the library's sin
+// costs more than the rest of a note's frame put together.
+double sine(double phase) {
+    // Folded onto [-1/4, 1/4], where sin(2 pi x) is odd and its Taylor series converges fast.
+    double x = phase < 0.25 ? phase : phase < 0.75 ? 0.5 - phase : phase - 1.0;
+    x *= 2.0 * std::numbers::pi;
+    const double x2 = x * x;
+    return x * (1.0 + x2 * (-1.0 / 6.0 + x2 * (1.0 / 120.0 + x2 * (-1.0 / 5040.0))));
+}
+
+// What a band-limited step of height 1 differs from the sharp one at this phase (a two-point
+// polynomial: nothing beyond one frame from the edge).
+[[gnu::always_inline]] inline double step_residual(double phase, double edge, double step) {
+    double x = 0.0;
+    if (!near_edge(phase, edge, step, x)) {
+        return 0.0;
     }
-    const double t = (phase - 1.0) / step;
-    return t * t + t + t + 1.0;
+    return x < 0.0 ? 0.5 * (x + 1.0) * (x + 1.0) : -0.5 * (1.0 - x) * (1.0 - x);
+}
+
+// The same for a corner where the slope grows by 1 per frame: the integral of the step's.
+[[gnu::always_inline]] inline double corner_residual(double phase, double edge, double step) {
+    double x = 0.0;
+    if (!near_edge(phase, edge, step, x)) {
+        return 0.0;
+    }
+    const double near = 1.0 - std::abs(x);
+    return near * near * near * (1.0 / 6.0);
 }
 
 class Oscillator {
 public:
     Oscillator(const Instrument& instrument, double frequency, std::uint32_t seed)
-        : wave_(instrument.wave),
-          duty_(instrument.duty),
+        : duty_(instrument.duty),
           step_(std::clamp(frequency / k_sample_rate, k_lowest_step, k_highest_step)),
           glide_(glide_factor(instrument.glide)),
           vibrato_depth_(std::exp2(instrument.vibrato_cents / 1200.0) - 1.0),
           lfo_step_(instrument.vibrato_hz / k_sample_rate),
           noise_(seed | 1U) {}
 
+    // The waveform is a template argument, so that each one gets a loop of its own.
+    template <Waveform wave>
     double next() {
         const double step = vibrato_depth_ == 0.0 ? step_ : step_with_vibrato();
-        const double value = shape(step);
+        const double value = shape<wave>(step);
         phase_ = wrap(phase_ + step);
         if (glide_ != 1.0) {
             step_ = std::clamp(step_ * glide_, k_lowest_step, k_highest_step);
@@ -293,39 +326,44 @@ public:
         return value;
     }
 
+    // The frequency the oscillator sounds at now.
+    [[nodiscard]] double frequency() const { return step_ * k_sample_rate; }
+
 private:
     double step_with_vibrato() {
         lfo_phase_ = wrap(lfo_phase_ + lfo_step_);
-        const double lfo = 1.0 - 4.0 * magnitude(lfo_phase_ - 0.5);
+        const double lfo = 1.0 - 4.0 * std::abs(lfo_phase_ - 0.5);
         return step_ * (1.0 + vibrato_depth_ * lfo);
     }
 
+    template <Waveform wave>
     double shape(double step) {
-        switch (wave_) {
-            case Waveform::pulse:
-                return pulse(step);
-            case Waveform::triangle:
-                return 4.0 * magnitude(phase_ - 0.5) - 1.0;
-            case Waveform::saw:
-                return 2.0 * phase_ - 1.0 -
-                       (near_jump(phase_, step) ? poly_blep(phase_, step) : 0.0);
-            case Waveform::noise:
-                break;
+        if constexpr (wave == Waveform::pulse) {
+            return pulse(step);
+        } else if constexpr (wave == Waveform::triangle) {
+            return triangle(step);
+        } else if constexpr (wave == Waveform::saw) {
+            return 2.0 * phase_ - 1.0 - 2.0 * step_residual(phase_, 0.0, step);
+        } else if constexpr (wave == Waveform::sine) {
+            return sine(phase_);
+        } else {
+            return noise();
         }
-        return noise();
     }
 
-    // A pulse without its DC part, so that any duty sits centred on zero.
+    // A pulse without its DC part, so that any duty sits centred on zero; both edges rounded.
     [[nodiscard]] double pulse(double step) const {
-        double value = (phase_ < duty_ ? 1.0 : -1.0) - (2.0 * duty_ - 1.0);
-        if (near_jump(phase_, step)) {
-            value += poly_blep(phase_, step);
-        }
-        const double falling = phase_ >= duty_ ? phase_ - duty_ : phase_ + 1.0 - duty_;
-        if (near_jump(falling, step)) {
-            value -= poly_blep(falling, step);
-        }
-        return value;
+        const double value = (phase_ < duty_ ? 1.0 : -1.0) - (2.0 * duty_ - 1.0);
+        return value + 2.0 * step_residual(phase_, 0.0, step) -
+               2.0 * step_residual(phase_, duty_, step);
+    }
+
+    // Falls from 1 at phase 0 to -1 at phase 0.5 and back; both corners rounded.
+    [[nodiscard]] double triangle(double step) const {
+        const double slope_change = 8.0 * step;  // -4 to +4 per cycle, in frames
+        return 4.0 * std::abs(phase_ - 0.5) - 1.0 -
+               slope_change * corner_residual(phase_, 0.0, step) +
+               slope_change * corner_residual(phase_, 0.5, step);
     }
 
     // xorshift32: white noise that is the same on every run.
@@ -336,7 +374,6 @@ private:
         return static_cast<double>(noise_) / 2147483648.0 - 1.0;
     }
 
-    Waveform wave_;
     double duty_;
     double phase_ = 0.0;
     double step_;
@@ -345,43 +382,6 @@ private:
     double lfo_step_;
     double lfo_phase_ = 0.0;
     std::uint32_t noise_;
-};
-
-// A state-variable filter; with key_follow its cutoff glides along with the note.
-class Filter {
-public:
-    Filter(const Instrument& instrument, double frequency)
-        : mode_(instrument.filter),
-          damping_(1.0 / std::max(instrument.resonance, 0.5F)),
-          glide_(instrument.key_follow ? glide_factor(instrument.glide) : 1.0) {
-        const double cutoff = instrument.key_follow ? frequency * instrument.cutoff
-                                                    : static_cast<double>(instrument.cutoff);
-        const double clamped = std::max(cutoff, k_lowest_cutoff_hz);
-        coefficient_ =
-            std::min(2.0 * std::sin(std::numbers::pi * std::min(clamped / k_sample_rate, 0.25)),
-                     k_highest_filter_coefficient);
-    }
-
-    double next(double input) {
-        if (mode_ == FilterMode::none) {
-            return input;
-        }
-        low_ += coefficient_ * band_;
-        const double high = input - low_ - damping_ * band_;
-        band_ += coefficient_ * high;
-        if (glide_ != 1.0) {
-            coefficient_ = std::min(coefficient_ * glide_, k_highest_filter_coefficient);
-        }
-        return mode_ == FilterMode::lowpass ? low_ : mode_ == FilterMode::bandpass ? band_ : high;
-    }
-
-private:
-    FilterMode mode_;
-    double damping_;
-    double glide_;
-    double coefficient_ = 0.0;
-    double low_ = 0.0;
-    double band_ = 0.0;
 };
 
 class EnvelopeGenerator {
@@ -407,6 +407,9 @@ public:
         return level_;
     }
 
+    // Whether the note has faded below hearing for good.
+    [[nodiscard]] bool finished() const { return !attacking_ && level_ < k_inaudible; }
+
 private:
     std::size_t gate_frames_;
     double attack_step_;
@@ -416,6 +419,63 @@ private:
     std::size_t frame_ = 0;
     double level_ = 0.0;
     bool attacking_ = true;
+};
+
+// The filter of one note: its cutoff follows the note's frequency (key_follow, also through a
+// glide) and opens with the envelope (sweep). Moving cutoffs are recomputed every few frames.
+class NoteFilter {
+public:
+    NoteFilter(const Instrument& instrument, double frequency)
+        : filter_(instrument.filter, base_cutoff(instrument, frequency), instrument.resonance),
+          top_low_(top_mode(instrument), instrument.top_hz, k_top_q_first),
+          top_high_(top_mode(instrument), instrument.top_hz, k_top_q_second),
+          has_top_(instrument.top_hz > 0.0F),
+          cutoff_(instrument.cutoff),
+          key_follow_(instrument.key_follow),
+          sweep_(instrument.sweep),
+          moves_(
+              instrument.filter != FilterMode::none &&
+              (instrument.sweep != 0.0F || (instrument.key_follow && instrument.glide != 0.0F))) {}
+
+    // Whether the cutoff is to follow the envelope or the note's pitch at this frame.
+    bool cutoff_due() { return moves_ && frame_++ % k_cutoff_update_frames == 0; }
+
+    // frequency: what the note sounds at now, which a key-following cutoff goes along with.
+    void move_cutoff(double envelope, double frequency) {
+        const double base = key_follow_ ? frequency * cutoff_ : static_cast<double>(cutoff_);
+        filter_.set_cutoff(base * std::exp2(sweep_ * envelope));
+    }
+
+    double next(double input) {
+        const double filtered = filter_.process(input);
+        return has_top_ ? top_high_.process(top_low_.process(filtered)) : filtered;
+    }
+
+private:
+    // Two two-pole stages with these Qs make a four-pole Butterworth low-pass: flat below the
+    // cutoff, 24 dB an octave above it.
+    static constexpr double k_top_q_first = 0.5412;
+    static constexpr double k_top_q_second = 1.3066;
+    static constexpr std::size_t k_cutoff_update_frames = 32;
+
+    static FilterMode top_mode(const Instrument& instrument) {
+        return instrument.top_hz > 0.0F ? FilterMode::lowpass : FilterMode::none;
+    }
+
+    static double base_cutoff(const Instrument& instrument, double frequency) {
+        return instrument.key_follow ? frequency * instrument.cutoff
+                                     : static_cast<double>(instrument.cutoff);
+    }
+
+    StateVariableFilter filter_;
+    StateVariableFilter top_low_;
+    StateVariableFilter top_high_;
+    bool has_top_;
+    float cutoff_;
+    bool key_follow_;
+    float sweep_;
+    bool moves_;
+    std::size_t frame_ = 0;
 };
 
 struct Timing {
@@ -435,19 +495,122 @@ std::size_t note_end(const Timing& timing, const Instrument& instrument, const N
            ms_to_frames(instrument.envelope.release_ms);
 }
 
-void render_note(std::span<float> mix, const Timing& timing, const Instrument& instrument,
-                 const NoteEvent& note, std::uint32_t seed) {
+// How long an echo keeps sounding after what it repeats: until it has fallen 60 dB.
+std::size_t echo_frames(const Timing& timing, const Echo& echo) {
+    if (echo.delay_ticks == 0 || echo.feedback <= 0.0F) {
+        return 0;
+    }
+    const double repeats = std::ceil(std::log(k_sixty_db) / std::log(echo.feedback));
+    return timing.frame_at(echo.delay_ticks) * static_cast<std::size_t>(repeats);
+}
+
+template <Waveform wave>
+void render_note_as(std::span<float> out, const Timing& timing, const Instrument& instrument,
+                    const NoteEvent& note, std::uint32_t seed) {
     const std::size_t start = timing.frame_at(note.start_tick);
-    const std::size_t end = std::min(mix.size(), note_end(timing, instrument, note));
+    const std::size_t end = std::min(out.size(), note_end(timing, instrument, note));
     const double frequency = key_frequency(note.key);
     Oscillator oscillator(instrument, frequency, seed);
-    Filter filter(instrument, frequency);
+    Oscillator second(instrument, frequency * std::exp2(instrument.detune_cents / 1200.0), ~seed);
+    const bool doubled = instrument.detune_cents != 0.0F;
+    NoteFilter filter(instrument, frequency);
     EnvelopeGenerator envelope(instrument.envelope, timing.gate_frames(note));
-    const double amplitude = static_cast<double>(instrument.gain) * note.velocity;
-    float* const out = mix.data();
-    for (std::size_t frame = start; frame < end; ++frame) {
-        out[frame] +=
-            static_cast<float>(amplitude * envelope.next() * filter.next(oscillator.next()));
+    const double amplitude =
+        static_cast<double>(instrument.gain) * note.velocity * (doubled ? 0.5 : 1.0);
+    float* const samples = out.data();
+    for (std::size_t frame = start; frame < end && !envelope.finished(); ++frame) {
+        const double level = envelope.next();
+        if (filter.cutoff_due()) {
+            filter.move_cutoff(level, oscillator.frequency());
+        }
+        const double tone = oscillator.next<wave>() + (doubled ? second.next<wave>() : 0.0);
+        samples[frame] += static_cast<float>(amplitude * level * filter.next(tone));
+    }
+}
+
+void render_note(std::span<float> out, const Timing& timing, const Instrument& instrument,
+                 const NoteEvent& note, std::uint32_t seed) {
+    switch (instrument.wave) {
+        case Waveform::pulse:
+            return render_note_as<Waveform::pulse>(out, timing, instrument, note, seed);
+        case Waveform::triangle:
+            return render_note_as<Waveform::triangle>(out, timing, instrument, note, seed);
+        case Waveform::saw:
+            return render_note_as<Waveform::saw>(out, timing, instrument, note, seed);
+        case Waveform::sine:
+            return render_note_as<Waveform::sine>(out, timing, instrument, note, seed);
+        case Waveform::noise:
+            break;
+    }
+    render_note_as<Waveform::noise>(out, timing, instrument, note, seed);
+}
+
+// Adds the echoes of a part onto itself. A looping part is run round twice, so that the echoes
+// of its end sound at its start.
+void add_echo(std::span<float> part, const Timing& timing, const Echo& echo, bool loops) {
+    const std::size_t delay = timing.frame_at(echo.delay_ticks);
+    if (delay == 0 || echo.feedback <= 0.0F || part.empty()) {
+        return;
+    }
+    const std::size_t count = part.size();
+    if (delay >= count) {
+        return;
+    }
+    std::vector<float> dry(part.begin(), part.end());
+    const std::size_t rounds = loops ? 2 : 1;
+    for (std::size_t round = 0; round < rounds; ++round) {
+        for (std::size_t i = 0; i < delay; ++i) {
+            part[i] = dry[i] + (loops ? echo.feedback * part[count - delay + i] : 0.0F);
+        }
+        for (std::size_t i = delay; i < count; ++i) {
+            part[i] = dry[i] + echo.feedback * part[i - delay];
+        }
+    }
+}
+
+// Folds what rang on past the loop point into the start, as on the second time round.
+void fold_into_loop(std::vector<float>& mix, std::size_t loop_frames) {
+    for (std::size_t i = loop_frames; i < mix.size(); ++i) {
+        mix[i % loop_frames] += mix[i];
+    }
+    mix.resize(loop_frames);
+}
+
+// Holds every peak at the ceiling: the level is pulled down along a short ramp just ahead of
+// a peak that would pass it and comes back up over the release, so that a few decibels of
+// peak come off without clicks or pumping. A looping sound is run round twice so that its
+// start recovers from a peak at its end.
+void limit_peaks(std::span<float> sound, float ceiling, bool loops) {
+    const std::size_t count = sound.size();
+    const std::size_t ramp = ms_to_frames(k_limiter_attack_ms);
+    const auto over = [ceiling](float sample) { return std::abs(sample) > ceiling; };
+    if (std::none_of(sound.begin(), sound.end(), over)) {
+        return;
+    }
+    std::vector<float> target(count, 1.0F);
+    for (std::size_t peak = 0; peak < count; ++peak) {
+        const float level = std::abs(sound[peak]);
+        if (level <= ceiling) {
+            continue;
+        }
+        const float needed = ceiling / level;
+        for (std::size_t back = 0; back <= ramp && (loops || back <= peak); ++back) {
+            const float ramped =
+                needed + (1.0F - needed) * static_cast<float>(back) / static_cast<float>(ramp);
+            float& at = target[(peak + count - back) % count];
+            at = std::min(at, ramped);
+        }
+    }
+    const auto recovery = static_cast<float>(
+        1.0 - std::exp(-1.0 / static_cast<double>(ms_to_frames(k_limiter_release_ms))));
+    float gain = 1.0F;
+    for (std::size_t round = loops ? 0 : 1; round < 2; ++round) {
+        for (std::size_t i = 0; i < count; ++i) {
+            gain = std::min(target[i], gain + (1.0F - gain) * recovery);
+            if (round == 1) {
+                sound[i] *= gain;
+            }
+        }
     }
 }
 
@@ -462,22 +625,38 @@ void apply_fades(std::span<float> sound) {
     }
 }
 
-std::vector<std::int16_t> to_pcm(std::span<float> sound, float peak) {
-    apply_fades(sound);
-    float loudest = 0.0F;
-    for (const float sample : sound) {
-        loudest = std::max(loudest, std::abs(sample));
-    }
-    const float scale = loudest > 0.0F ? peak * k_full_scale / loudest : 0.0F;
+float from_db(float db) {
+    return std::pow(10.0F, db / 20.0F);
+}
+
+std::vector<std::int16_t> to_pcm(std::span<const float> sound) {
     std::vector<std::int16_t> pcm(sound.size());
     for (std::size_t i = 0; i < sound.size(); ++i) {
-        const float scaled = sound[i] * scale;
+        const float scaled = std::clamp(sound[i] * k_full_scale, -k_full_scale, k_full_scale);
         pcm[i] = static_cast<std::int16_t>(scaled + (scaled < 0.0F ? -0.5F : 0.5F));
     }
     return pcm;
 }
 
+struct ParsedPart {
+    const Part* part;
+    PartNotes notes;
+};
+
 }  // namespace
+
+StateVariableFilter::StateVariableFilter(FilterMode mode, double cutoff_hz, double q)
+    : mode_(mode), damping_(1.0 / std::max(q, k_lowest_q)) {
+    set_cutoff(cutoff_hz);
+}
+
+void StateVariableFilter::set_cutoff(double cutoff_hz) {
+    const double cutoff = std::clamp(cutoff_hz, k_lowest_cutoff_hz, k_highest_cutoff_hz);
+    g_ = std::tan(std::numbers::pi * cutoff / k_sample_rate);
+    a1_ = 1.0 / (1.0 + g_ * (g_ + damping_));
+    a2_ = g_ * a1_;
+    a3_ = g_ * a2_;
+}
 
 std::optional<PartNotes> parse_notes(std::string_view text) {
     std::string expanded;
@@ -488,34 +667,60 @@ std::optional<PartNotes> parse_notes(std::string_view text) {
     return NoteReader(expanded).read();
 }
 
-std::vector<std::int16_t> render(const Score& score) {
+std::vector<std::int16_t> render(const Score& score, float gain_db) {
     const Timing timing{static_cast<double>(k_sample_rate) * 60.0 /
                         (score.tempo_bpm * k_ticks_per_beat)};
-    std::vector<std::optional<PartNotes>> parts;
+    const bool loops = score.loop_ms != 0;
+    std::vector<ParsedPart> parts;
     std::size_t natural_frames = 0;
     for (const Part& part : score.parts) {
-        parts.push_back(parse_notes(part.notes));
-        if (parts.back()) {
-            for (const NoteEvent& note : parts.back()->notes) {
-                natural_frames = std::max(natural_frames, note_end(timing, part.instrument, note));
+        if (auto notes = parse_notes(part.notes)) {
+            for (const NoteEvent& note : notes->notes) {
+                natural_frames =
+                    std::max(natural_frames, note_end(timing, part.instrument, note) +
+                                                 (loops ? 0 : echo_frames(timing, part.echo)));
+            }
+            parts.push_back({&part, std::move(*notes)});
+        }
+    }
+    const std::size_t loop_frames = std::size_t{score.loop_ms} * (k_sample_rate / 1000U);
+    std::vector<float> mix(std::max(natural_frames, loop_frames));
+    // A part with an echo is rendered on its own first, the others straight into the mix.
+    std::vector<float> echoed;
+    for (std::size_t p = 0; p < parts.size(); ++p) {
+        const ParsedPart& parsed = parts[p];
+        const bool has_echo = parsed.part->echo.delay_ticks != 0;
+        if (has_echo) {
+            echoed.assign(mix.size(), 0.0F);
+        }
+        std::vector<float>& out = has_echo ? echoed : mix;
+        std::uint32_t seed = static_cast<std::uint32_t>(p + 1) * 0x9E3779B9U;
+        for (const NoteEvent& note : parsed.notes.notes) {
+            render_note(out, timing, parsed.part->instrument, note, seed);
+            seed = seed * 1664525U + 1013904223U;
+        }
+        if (has_echo) {
+            if (loops) {
+                fold_into_loop(echoed, loop_frames);
+            }
+            add_echo(echoed, timing, parsed.part->echo, loops);
+            for (std::size_t i = 0; i < echoed.size(); ++i) {
+                mix[i] += echoed[i];
             }
         }
     }
-    const std::size_t frames = score.length_ms == 0
-                                   ? natural_frames
-                                   : std::size_t{score.length_ms} * (k_sample_rate / 1000U);
-    std::vector<float> mix(frames);
-    for (std::size_t p = 0; p < parts.size(); ++p) {
-        if (!parts[p]) {
-            continue;
-        }
-        std::uint32_t seed = static_cast<std::uint32_t>(p + 1) * 0x9E3779B9U;
-        for (const NoteEvent& note : parts[p]->notes) {
-            render_note(mix, timing, score.parts[p].instrument, note, seed);
-            seed = seed * 1664525U + 1013904223U;
-        }
+    if (loops) {
+        fold_into_loop(mix, loop_frames);
     }
-    return to_pcm(mix, score.peak);
+    const float gain = from_db(gain_db);
+    for (float& sample : mix) {
+        sample *= gain;
+    }
+    limit_peaks(mix, from_db(score.ceiling_dbfs), loops);
+    if (!loops) {
+        apply_fades(mix);
+    }
+    return to_pcm(mix);
 }
 
 }  // namespace kal

@@ -1,8 +1,8 @@
 #pragma once
 
 // The small synthesizer behind the game's own sounds. A score is a tempo and a few parts; each
-// part is one instrument (an oscillator through an envelope and a filter) playing a line of
-// notes written in a compact text notation:
+// part is one instrument (band-limited oscillators through a filter and an envelope, with an
+// echo if wanted) playing a line of notes written in a compact text notation:
 //
 //   c d e f g a b   a note; '+' or '#' raises it a semitone, '-' lowers it
 //   r               a rest
@@ -17,8 +17,10 @@
 //   spaces and '|'  ignored, so bars can be laid out for the eye
 //
 // Lengths are counted in ticks, 384 to a whole note, so triplets (12, 24) come out exact.
-// Rendering gives 16-bit mono PCM at 48 kHz, scaled to the score's peak, with a few
-// milliseconds of fade at both ends so that starting or cutting a sound never clicks.
+// Rendering gives 16-bit mono PCM at 48 kHz. A looping score (music) is rendered as it sounds
+// on its second time round: notes that ring past the loop point carry into its start, and it
+// has no fades. Any other sound gets a few milliseconds of fade at both ends, so that starting
+// or cutting it never clicks.
 
 #include <cstdint>
 #include <optional>
@@ -32,8 +34,50 @@ inline constexpr std::uint32_t k_sample_rate = 48000;
 inline constexpr std::uint32_t k_ticks_per_whole = 384;
 inline constexpr std::uint32_t k_ticks_per_beat = k_ticks_per_whole / 4;
 
-enum class Waveform : std::uint8_t { pulse, triangle, saw, noise };
+enum class Waveform : std::uint8_t { pulse, triangle, saw, sine, noise };
 enum class FilterMode : std::uint8_t { none, lowpass, bandpass, highpass };
+
+// A two-pole state-variable filter of the topology-preserving kind (trapezoidal integration):
+// its response is that of the analog filter at the warped frequency tan(pi f / rate), so the
+// cutoff and the Q mean what they say up to the top of the band. The band-pass has unity gain
+// at its centre.
+class StateVariableFilter {
+public:
+    StateVariableFilter(FilterMode mode, double cutoff_hz, double q);
+
+    void set_cutoff(double cutoff_hz);
+
+    double process(double input) {
+        if (mode_ == FilterMode::none) {
+            return input;
+        }
+        const double v3 = input - state2_;
+        const double band = a1_ * state1_ + a2_ * v3;
+        const double low = state2_ + a2_ * state1_ + a3_ * v3;
+        state1_ = 2.0 * band - state1_;
+        state2_ = 2.0 * low - state2_;
+        switch (mode_) {
+            case FilterMode::lowpass:
+                return low;
+            case FilterMode::bandpass:
+                return damping_ * band;
+            case FilterMode::highpass:
+            case FilterMode::none:
+                break;
+        }
+        return input - damping_ * band - low;
+    }
+
+private:
+    FilterMode mode_;
+    double damping_;  // 1 / Q
+    double g_ = 0.0;
+    double a1_ = 0.0;
+    double a2_ = 0.0;
+    double a3_ = 0.0;
+    double state1_ = 0.0;
+    double state2_ = 0.0;
+};
 
 struct Envelope {
     float attack_ms = 2.0F;
@@ -50,23 +94,40 @@ struct Instrument {
     FilterMode filter = FilterMode::none;
     float cutoff = 0.0F;  // Hz, or a multiple of the note's frequency with key_follow
     bool key_follow = false;
-    float resonance = 0.7F;  // Q of the filter
-    float glide = 0.0F;      // semitones per second from the start of each note
+    float resonance = 0.7071F;  // Q of the filter
+    // Octaves the cutoff opens by at the envelope's peak, closing again as the note decays.
+    float sweep = 0.0F;
+    // A second, fixed low-pass (four poles) that keeps the voice out of the top octaves; 0 for
+    // none.
+    float top_hz = 0.0F;
+    float glide = 0.0F;  // semitones per second from the start of each note
     float vibrato_cents = 0.0F;
     float vibrato_hz = 5.5F;
+    // A second oscillator this many cents above the first, for a wider sound; 0 for none.
+    float detune_cents = 0.0F;
+};
+
+// Repeats of a part after a delay, each quieter by the feedback.
+struct Echo {
+    std::uint32_t delay_ticks = 0;  // 0: no echo
+    float feedback = 0.0F;
 };
 
 struct Part {
     Instrument instrument;
     std::string_view notes;
+    Echo echo{};
 };
 
 struct Score {
     double tempo_bpm = 120.0;
     std::span<const Part> parts;
-    float peak = 0.5F;  // the peak of the rendered sound, as a fraction of full scale
-    // The exact length of the sound; 0 lets it last until its last note has died away.
-    std::uint32_t length_ms = 0;
+    // The loop length of music, which the score fills exactly; 0 for a sound that plays once
+    // and lasts until its last note has died away.
+    std::uint32_t loop_ms = 0;
+    // No peak of the rendered sound rises above this level (dBFS): a limiter holds the few
+    // that would, so that the sound leaves room for others in the mix.
+    float ceiling_dbfs = 0.0F;
 };
 
 struct NoteEvent {
@@ -85,8 +146,9 @@ struct PartNotes {
 // The notes of one part; nothing when the text is not valid notation.
 std::optional<PartNotes> parse_notes(std::string_view text);
 
-// Renders the score as 16-bit mono samples at k_sample_rate. A part whose notes do not parse
-// stays silent.
-std::vector<std::int16_t> render(const Score& score);
+// Renders the score as 16-bit mono samples at k_sample_rate, raised or lowered by gain_db
+// (0 dB: the instruments' own gains, where 1 is full scale), its peaks held at the score's
+// ceiling. A part whose notes do not parse stays silent.
+std::vector<std::int16_t> render(const Score& score, float gain_db);
 
 }  // namespace kal

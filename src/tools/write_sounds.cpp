@@ -4,23 +4,36 @@
 //
 //   kaleidron-sounds [DIR]          writes every sound into DIR (default ./sounds)
 //   kaleidron-sounds --time NAME... renders the named sounds and prints how long each took
+//   kaleidron-sounds --levels FILE  measures the loudness of every sound and writes the levels
+//                                   that bring each to its target into FILE (the game's
+//                                   src/sound/sound_levels.inc)
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <span>
+#include <string>
 #include <string_view>
 #include <system_error>
 #include <vector>
 
 #include "sound/embedded_sounds.hpp"
+#include "sound/scores.hpp"
+#include "sound/sound_levels.hpp"
+#include "sound/synth.hpp"
+#include "tools/sound_measures.hpp"
 
 namespace {
 
 constexpr std::string_view k_default_dir = "sounds";
 constexpr std::string_view k_time_option = "--time";
+constexpr std::string_view k_levels_option = "--levels";
+constexpr double k_level_precision_db = 0.005;
+constexpr int k_level_rounds = 4;
+constexpr double k_peak_limit_dbfs = -1.0;
 
 bool write_file(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -72,6 +85,58 @@ int time_rendering(std::span<char*> names) {
     return 0;
 }
 
+kal::MonoSound mono(const std::vector<std::int16_t>& pcm) {
+    kal::MonoSound sound{{}, kal::k_sample_rate};
+    sound.samples.reserve(pcm.size());
+    for (const std::int16_t sample : pcm) {
+        sound.samples.push_back(static_cast<float>(sample) / 32768.0F);
+    }
+    return sound;
+}
+
+// Loudness scales with the level, so a round or two settles it; the rounding to 16 bits is all
+// that moves it further.
+double level_on_target(const kal::SoundScore& sound) {
+    const double target = kal::loudness_target_lufs(sound.kind);
+    double level = kal::sound_level_db(sound.name);
+    for (int round = 0; round < k_level_rounds; ++round) {
+        const kal::MonoSound rendered = mono(kal::render(sound.score, static_cast<float>(level)));
+        const double off = target - kal::loudness_lufs(rendered);
+        level += off;
+        if (std::abs(off) < k_level_precision_db) {
+            break;
+        }
+    }
+    const kal::MonoSound rendered = mono(kal::render(sound.score, static_cast<float>(level)));
+    const double peak = kal::peak_dbfs(rendered.samples);
+    std::printf("%-12.*s %+7.2f dB  %6.1f LUFS  peak %5.1f dBFS%s\n",
+                static_cast<int>(sound.name.size()), sound.name.data(), level,
+                kal::loudness_lufs(rendered), peak,
+                peak > k_peak_limit_dbfs ? "  louder than the peak limit" : "");
+    return level;
+}
+
+int write_levels(const char* path) {
+    std::string table =
+        "// Written by `make sound-levels` (kaleidron-sounds --levels): the level of each sound "
+        "that brings\n// it to its loudness target. Change the scores and run it again rather "
+        "than editing the figures.\n";
+    for (const kal::SoundScore& sound : kal::sound_scores()) {
+        char line[96];
+        std::snprintf(line, sizeof line, "SoundLevel{\"%.*s\", %.2fF},\n",
+                      static_cast<int>(sound.name.size()), sound.name.data(),
+                      level_on_target(sound));
+        table += line;
+    }
+    const std::span bytes(reinterpret_cast<const std::uint8_t*>(table.data()), table.size());
+    if (!write_file(path, bytes)) {
+        std::fprintf(stderr, "kaleidron-sounds: cannot write %s\n", path);
+        return 1;
+    }
+    std::printf("wrote the levels to %s\n", path);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -79,8 +144,11 @@ int main(int argc, char** argv) {
     if (!args.empty() && args.front() == k_time_option) {
         return time_rendering(args.subspan(1));
     }
+    if (args.size() == 2 && args.front() == k_levels_option) {
+        return write_levels(args[1]);
+    }
     if (args.size() > 1) {
-        std::fprintf(stderr, "usage: kaleidron-sounds [DIR] | --time NAME...\n");
+        std::fprintf(stderr, "usage: kaleidron-sounds [DIR] | --time NAME... | --levels FILE\n");
         return 2;
     }
     return write_all(args.empty() ? std::filesystem::path(k_default_dir) : args.front());

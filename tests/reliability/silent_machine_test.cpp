@@ -20,7 +20,8 @@ namespace {
 class NoSoundDevice final : public AudioDevice {
 public:
     std::uint32_t open_voice(std::string_view name, const PcmFormat& /*format*/,
-                             std::span<const std::uint8_t> /*samples*/) override {
+                             std::span<const std::uint8_t> /*samples*/,
+                             std::uint32_t /*loop_frames*/) override {
         ++requests[std::string(name)];
         return 0;
     }

@@ -19,12 +19,13 @@ public:
     explicit WatchedAudio(SimPlatform& sim) : sim_(sim) {}
 
     std::uint32_t open_voice(std::string_view name, const PcmFormat& format,
-                             std::span<const std::uint8_t> samples) override {
+                             std::span<const std::uint8_t> samples,
+                             std::uint32_t loop_frames) override {
         if (!first_load_seen) {
             first_load_seen = true;
             title_stood_at_first_load = sim_.shows("[SPACE]") && sim_.shows(k_first_menu_line);
         }
-        return sim_.sim_audio().open_voice(name, format, samples);
+        return sim_.sim_audio().open_voice(name, format, samples, loop_frames);
     }
     bool restart(std::uint32_t voice) override { return sim_.sim_audio().restart(voice); }
     bool stop(std::uint32_t voice) override { return sim_.sim_audio().stop(voice); }

@@ -51,7 +51,7 @@ int child_without_device() {
     const auto start = std::chrono::steady_clock::now();
     const auto audio = make_openal_audio();
     for (int attempt = 0; attempt < 50; ++attempt) {
-        if (audio->open_voice("kasoru.wav", k_mono16, click) != 0) {
+        if (audio->open_voice("kasoru.wav", k_mono16, click, 0) != 0) {
             return k_made_a_voice;
         }
     }
@@ -65,12 +65,12 @@ int child_playing_into_a_file() {
     std::vector<std::uint8_t> click = samples_of("kasoru.wav");
     click.push_back(0x7F);  // a torn last frame, which the voice must drop
     auto audio = make_openal_audio();
-    const std::uint32_t click_voice = audio->open_voice("kasoru.wav", k_mono16, click);
-    const std::uint32_t title_voice = audio->open_voice("title.wav", k_mono16, title);
+    const std::uint32_t click_voice = audio->open_voice("kasoru.wav", k_mono16, click, 0);
+    const std::uint32_t title_voice = audio->open_voice("title.wav", k_mono16, title, 0);
     if (click_voice == 0 || title_voice == 0 || click_voice == title_voice) {
         return 2;
     }
-    if (audio->open_voice("deep.wav", PcmFormat{1, 48000, 24}, title) != 0) {
+    if (audio->open_voice("deep.wav", PcmFormat{1, 48000, 24}, title, 0) != 0) {
         return 3;
     }
     if (!audio->restart(click_voice)) {

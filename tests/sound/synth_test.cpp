@@ -6,8 +6,12 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <numbers>
+#include <string>
 #include <string_view>
 #include <vector>
+
+#include "tools/sound_measures.hpp"
 
 namespace kal {
 namespace {
@@ -81,10 +85,9 @@ TEST(Notation, RefusesWhatItCannotRead) {
 }
 
 std::vector<std::int16_t> render_one(const Instrument& instrument, std::string_view notes,
-                                     double tempo_bpm, std::uint32_t length_ms = 0,
-                                     float peak = 0.5F) {
+                                     double tempo_bpm, std::uint32_t loop_ms = 0) {
     const std::array parts{Part{instrument, notes}};
-    return render(Score{tempo_bpm, parts, peak, length_ms});
+    return render(Score{tempo_bpm, parts, loop_ms}, 0.0F);
 }
 
 std::size_t ms(double milliseconds) {
@@ -146,6 +149,149 @@ TEST(Synth, NoteRingsThroughItsReleaseThenFallsSilent) {
     EXPECT_GT(peak_between(samples, ms(1000), ms(1010)), held / 4) << "no click at the release";
     EXPECT_LT(peak_between(samples, ms(1045), ms(1050)), held / 100);
     EXPECT_EQ(peak_between(samples, ms(1060), samples.size()), 0);
+}
+
+std::vector<float> as_floats(const std::vector<std::int16_t>& pcm) {
+    std::vector<float> samples;
+    samples.reserve(pcm.size());
+    for (const std::int16_t sample : pcm) {
+        samples.push_back(static_cast<float>(sample) / 32768.0F);
+    }
+    return samples;
+}
+
+// --- Filters -------------------------------------------------------------------------------
+
+struct ResponseCase {
+    FilterMode mode;
+    double cutoff_hz;
+    double q;
+    double frequency_hz;
+    double expected_db;  // below -40: anything below -40 will do
+};
+
+// The gain of a sine through the filter once it has settled, in dB.
+double measured_gain_db(const ResponseCase& c) {
+    StateVariableFilter filter(c.mode, c.cutoff_hz, c.q);
+    constexpr std::size_t k_settle = 24000;
+    constexpr std::size_t k_measured = 48000;
+    std::vector<float> out;
+    for (std::size_t i = 0; i < k_settle + k_measured; ++i) {
+        const double phase =
+            2.0 * std::numbers::pi * c.frequency_hz * static_cast<double>(i) / k_sample_rate;
+        const double value = filter.process(std::sin(phase));
+        if (i >= k_settle) {
+            out.push_back(static_cast<float>(value));
+        }
+    }
+    return rms_dbfs(out) + 3.0103;  // a sine of amplitude 1 is -3.01 dB RMS
+}
+
+TEST(Filter, MeasuredResponseMatchesTheDesignAtEveryFrequency) {
+    const std::vector<ResponseCase> cases{
+        {FilterMode::lowpass, 7000.0, 0.7071, 1000.0, 0.0},
+        {FilterMode::lowpass, 7000.0, 0.7071, 7000.0, -3.01},
+        {FilterMode::lowpass, 7000.0, 0.7071, 10000.0, -8.36},
+        {FilterMode::lowpass, 7000.0, 0.7071, 14000.0, -16.97},
+        {FilterMode::lowpass, 7000.0, 0.7071, 23500.0, -71.7},
+        {FilterMode::lowpass, 500.0, 2.0, 500.0, 6.02},
+        {FilterMode::lowpass, 500.0, 2.0, 2000.0, -23.7},
+        {FilterMode::highpass, 7000.0, 0.7071, 3500.0, -13.22},
+        {FilterMode::highpass, 7000.0, 0.7071, 7000.0, -3.01},
+        {FilterMode::highpass, 7000.0, 0.7071, 20000.0, 0.0},
+        {FilterMode::bandpass, 1800.0, 0.8, 1800.0, 0.0},
+        {FilterMode::bandpass, 1800.0, 0.8, 450.0, -10.04},
+        {FilterMode::bandpass, 1800.0, 0.8, 7200.0, -10.65},
+        {FilterMode::none, 1800.0, 0.8, 7200.0, 0.0},
+    };
+    for (const ResponseCase& c : cases) {
+        const double gain = measured_gain_db(c);
+        const std::string label = "mode " + std::to_string(static_cast<int>(c.mode)) + " at " +
+                                  std::to_string(c.frequency_hz) + " Hz";
+        if (c.expected_db < -40.0) {
+            EXPECT_LT(gain, -40.0) << label;
+        } else {
+            EXPECT_NEAR(gain, c.expected_db, 0.1) << label;
+        }
+    }
+}
+
+// --- Oscillators ---------------------------------------------------------------------------
+
+struct AliasCase {
+    Waveform wave;
+    double below_db;  // how far the fold-back must lie below the fundamental
+};
+
+// A 2637 Hz note: its 17th harmonic, at 44.8 kHz, would fold back to 3171 Hz, between two true
+// harmonics. Drawn sharp-edged, a saw or pulse folds it back only 25 dB down and a triangle 49.
+TEST(Oscillator, HighNotesFoldHardlyAnythingBackBelowTheNyquistLimit) {
+    constexpr double k_fundamental_hz = 2637.02;  // o7 e
+    constexpr double k_folded_hz = 48000.0 - 17.0 * k_fundamental_hz;
+    const std::vector<AliasCase> cases{
+        {Waveform::pulse, 60.0}, {Waveform::saw, 60.0}, {Waveform::triangle, 80.0}};
+    for (const AliasCase& c : cases) {
+        const Instrument instrument{.wave = c.wave, .envelope = k_organ};
+        const std::vector<float> samples = as_floats(render_one(instrument, "o7 q8 e1", 240.0));
+        const std::span<const float> steady = std::span(samples).subspan(ms(100), ms(500));
+        const double fundamental = tone_level_db(steady, k_sample_rate, k_fundamental_hz);
+        EXPECT_LT(tone_level_db(steady, k_sample_rate, k_folded_hz), fundamental - c.below_db)
+            << "waveform " << static_cast<int>(c.wave);
+    }
+}
+
+// --- Loops, echoes and peaks ---------------------------------------------------------------
+
+// A note struck just before the loop point rings on into the start, as on the second time
+// round: the loop holds the one-shot rendering with its overhang added at the start.
+TEST(Synth, ALoopCarriesWhatRingsPastItsEndIntoItsStart) {
+    const Instrument ringing{.wave = Waveform::triangle, .envelope = {2.0F, 100.0F, 0.8F, 300.0F}};
+    const std::array parts{Part{ringing, "o4 q8 c4 r4 r4 a4"}};
+    const std::vector<std::int16_t> once = render(Score{240.0, parts, 0}, 0.0F);
+    const std::vector<std::int16_t> loop = render(Score{240.0, parts, 1000}, 0.0F);
+    ASSERT_EQ(loop.size(), ms(1000));
+    ASSERT_GT(once.size(), ms(1250));
+    EXPECT_GT(peak_between(loop, 0, ms(10)), 4000) << "the last note still rings at the start";
+    // Past the one-shot's fade-in, short of its fade-out.
+    const std::size_t fade = ms(10);
+    for (std::size_t i = fade; i + loop.size() + fade < once.size(); ++i) {
+        ASSERT_NEAR(loop[i], once[i] + once[i + loop.size()], 2) << "frame " << i;
+    }
+}
+
+TEST(Synth, AnEchoRepeatsAPartFainterEachTime) {
+    const Instrument blip{.wave = Waveform::pulse, .envelope = {1.0F, 30.0F, 0.0F, 5.0F}};
+    const std::array parts{Part{blip, "o5 q2 r4 c4", Echo{96, 0.5F}}};
+    // A quarter note lasts 250 ms at 240 beats a minute: echoes at 500, 750 and 1000 ms.
+    const std::vector<std::int16_t> echoed = render(Score{240.0, parts, 0}, 0.0F);
+    const int first = peak_between(echoed, ms(250), ms(310));
+    for (int repeat = 1; repeat <= 3; ++repeat) {
+        const std::size_t at = ms(250.0 * (repeat + 1));
+        EXPECT_NEAR(peak_between(echoed, at, at + ms(60)), first * std::pow(0.5, repeat),
+                    first * 0.03)
+            << "echo " << repeat;
+        EXPECT_LT(peak_between(echoed, at - ms(150), at - ms(50)), first / 100) << repeat;
+    }
+}
+
+// A loud hit held at the ceiling leaves the quiet tone around it as it was.
+TEST(Synth, PeaksAreHeldAtTheCeilingWithoutTouchingTheRest) {
+    const Instrument organ{.wave = Waveform::triangle, .envelope = k_organ, .gain = 0.1F};
+    const Instrument hit{
+        .wave = Waveform::pulse, .envelope = {0.5F, 20.0F, 0.0F, 5.0F}, .gain = 0.9F};
+    const std::array tone_only{Part{organ, "o4 q8 a1"}};
+    const std::array with_hit{Part{organ, "o4 q8 a1"}, Part{hit, "r4 c16"}};
+    constexpr float k_ceiling_dbfs = -12.0F;
+    const std::vector<float> plain =
+        as_floats(render(Score{240.0, tone_only, 0, k_ceiling_dbfs}, 0.0F));
+    const std::vector<float> limited =
+        as_floats(render(Score{240.0, with_hit, 0, k_ceiling_dbfs}, 0.0F));
+    EXPECT_LE(peak_dbfs(limited), k_ceiling_dbfs + 0.01);
+    const auto stretch = [](const std::vector<float>& s, double from_ms, double to_ms) {
+        return std::span(s).subspan(ms(from_ms), ms(to_ms) - ms(from_ms));
+    };
+    EXPECT_NEAR(rms_dbfs(stretch(limited, 500, 900)), rms_dbfs(stretch(plain, 500, 900)), 0.1);
+    EXPECT_NEAR(rms_dbfs(stretch(limited, 100, 240)), rms_dbfs(stretch(plain, 100, 240)), 0.1);
 }
 
 }  // namespace

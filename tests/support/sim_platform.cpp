@@ -53,7 +53,7 @@ std::string kitty_bytes(int key, int event_type) {
 }  // namespace
 
 std::uint32_t SimAudio::open_voice(std::string_view name, const PcmFormat& /*format*/,
-                                   std::span<const std::uint8_t> /*samples*/) {
+                                   std::span<const std::uint8_t> /*samples*/, std::uint32_t loop) {
     if (absent) {
         return 0;
     }
@@ -63,6 +63,9 @@ std::uint32_t SimAudio::open_voice(std::string_view name, const PcmFormat& /*for
         ++voice;
     }
     live[voice] = std::string(name);
+    if (loop != 0) {
+        loop_frames[voice] = loop;
+    }
     record(AudioEvent::Kind::open, voice);
     return voice;
 }
@@ -87,6 +90,7 @@ void SimAudio::close(std::uint32_t voice) {
     if (live.contains(voice)) {
         record(AudioEvent::Kind::close, voice);
         live.erase(voice);
+        loop_frames.erase(voice);
     }
 }
 

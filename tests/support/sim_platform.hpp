@@ -31,7 +31,8 @@ public:
     explicit SimAudio(const std::uint64_t& clock) : clock_(clock) {}
 
     std::uint32_t open_voice(std::string_view name, const PcmFormat& format,
-                             std::span<const std::uint8_t> samples) override;
+                             std::span<const std::uint8_t> samples,
+                             std::uint32_t loop_frames) override;
     bool restart(std::uint32_t voice) override;
     bool stop(std::uint32_t voice) override;
     void close(std::uint32_t voice) override;
@@ -39,7 +40,8 @@ public:
     // The device refuses every voice, like a machine without a sound card.
     bool absent = false;
     std::vector<AudioEvent> log;
-    std::map<std::uint32_t, std::string> live;  // open voices and their names
+    std::map<std::uint32_t, std::string> live;           // open voices and their names
+    std::map<std::uint32_t, std::uint32_t> loop_frames;  // open voices that loop, and their loops
 
     // Times at which the sound of this name was started.
     [[nodiscard]] std::vector<std::uint64_t> starts_of(std::string_view name) const;
