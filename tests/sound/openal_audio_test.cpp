@@ -7,10 +7,12 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <numbers>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -85,12 +87,52 @@ int child_playing_into_a_file() {
     return 0;
 }
 
+// A tone of exactly 50 cycles in its first 100 ms, then 100 ms of silence that a voice looping
+// over the tone must never reach.
+constexpr std::uint32_t k_tone_frames = 4800;
+
+std::vector<std::uint8_t> tone_then_silence() {
+    constexpr double k_amplitude = 16000.0;
+    std::vector<std::uint8_t> bytes;
+    for (std::uint32_t frame = 0; frame < 2 * k_tone_frames; ++frame) {
+        const double phase = 2.0 * std::numbers::pi * 50.0 * frame / k_tone_frames;
+        const auto sample = static_cast<std::int16_t>(
+            frame < k_tone_frames ? std::lround(k_amplitude * std::sin(phase)) : 0);
+        bytes.push_back(static_cast<std::uint8_t>(static_cast<std::uint16_t>(sample) & 0xFFU));
+        bytes.push_back(static_cast<std::uint8_t>(static_cast<std::uint16_t>(sample) >> 8U));
+    }
+    return bytes;
+}
+
+// Loops the tone for a second, starting it again half way through.
+int child_looping_into_a_file() {
+    auto audio = make_openal_audio();
+    const std::vector<std::uint8_t> tone = tone_then_silence();
+    if (audio->open_voice("loop.wav", k_mono16, tone, 3 * k_tone_frames) != 0) {
+        return 2;  // more loop than there are frames
+    }
+    const std::uint32_t voice = audio->open_voice("loop.wav", k_mono16, tone, k_tone_frames);
+    if (voice == 0 || !audio->restart(voice)) {
+        return 3;
+    }
+    std::this_thread::sleep_for(530ms);
+    if (!audio->restart(voice)) {
+        return 4;
+    }
+    std::this_thread::sleep_for(500ms);
+    audio.reset();
+    return 0;
+}
+
 int run_child(std::string_view scenario) {
     if (scenario == "no-device") {
         return child_without_device();
     }
     if (scenario == "wave-file") {
         return child_playing_into_a_file();
+    }
+    if (scenario == "looping") {
+        return child_looping_into_a_file();
     }
     return 100;
 }
@@ -209,25 +251,32 @@ std::vector<int> peaks_per_10ms(const std::vector<std::uint8_t>& bytes, std::siz
     return peaks;
 }
 
-TEST(OpenAlAudio, CursorClickAndTitleThemeAreReallyMixed) {
+// Runs a scenario that plays into OpenAL's wave-file output and returns the 16-bit stereo
+// samples it wrote; empty when the run failed.
+std::vector<std::uint8_t> recorded(std::string_view scenario) {
     const TempDir dir;
-    const std::filesystem::path output = dir.path() / "mixed.wav";
+    const std::filesystem::path output = dir.path() / "recorded.wav";
     const std::filesystem::path config = dir.path() / "alsoft.conf";
     std::ofstream(config) << "[general]\ndrivers=wave\nchannels=stereo\nsample-type=int16\n"
                              "frequency=48000\n[wave]\nfile="
                           << output.string() << "\n";
-    const ChildRun run = run_in_child("wave-file", {"ALSOFT_CONF=" + config.string()}, dir.path());
-    ASSERT_EQ(run.exit_code, 0);
-    EXPECT_EQ(run.errors, "");
-
+    const ChildRun run = run_in_child(scenario, {"ALSOFT_CONF=" + config.string()}, dir.path());
+    EXPECT_EQ(run.exit_code, 0) << scenario;
+    EXPECT_EQ(run.errors, "") << scenario;
     WavFile wav;
-    ASSERT_EQ(wav.open(output.c_str()), S_OK);
-    ASSERT_EQ(wav.format()->channels, 2);
-    ASSERT_EQ(wav.format()->bits_per_sample, 16);
+    if (run.exit_code != 0 || wav.open(output.c_str()) != S_OK || wav.format()->channels != 2 ||
+        wav.format()->bits_per_sample != 16) {
+        ADD_FAILURE() << scenario << ": no stereo 16-bit recording";
+        return {};
+    }
     std::vector<std::uint8_t> bytes(wav.data_size());
     std::uint32_t count = 0;
-    ASSERT_EQ(wav.read(bytes.data(), wav.data_size(), &count), S_OK);
-    const std::vector<int> peaks = peaks_per_10ms(bytes, 2);
+    EXPECT_EQ(wav.read(bytes.data(), wav.data_size(), &count), S_OK);
+    return bytes;
+}
+
+TEST(OpenAlAudio, CursorClickAndTitleThemeAreReallyMixed) {
+    const std::vector<int> peaks = peaks_per_10ms(recorded("wave-file"), 2);
     // About one second was played: 400 ms from the click, 600 ms of the theme.
     EXPECT_GE(peaks.size(), 90U);
     EXPECT_LE(peaks.size(), 400U);
@@ -249,6 +298,21 @@ TEST(OpenAlAudio, CursorClickAndTitleThemeAreReallyMixed) {
     const auto sounding =
         std::count_if(theme.begin(), theme.end(), [](int peak) { return peak > 1000; });
     EXPECT_GT(sounding, static_cast<std::ptrdiff_t>(theme.size() * 8 / 10)) << "the theme plays on";
+}
+
+// The tone loops at exactly its 100 ms, with never a gap: neither the silence after the loop
+// point nor a wait for anyone to start it again is ever heard, also after a restart.
+TEST(OpenAlAudio, ALoopingVoiceGoesRoundItsLoopWithoutAGap) {
+    const std::vector<int> peaks = peaks_per_10ms(recorded("looping"), 2);
+    const auto onset =
+        std::find_if(peaks.begin(), peaks.end(), [](int peak) { return peak > 2000; });
+    ASSERT_NE(onset, peaks.end()) << "the tone never sounded";
+    const std::ptrdiff_t sounding = peaks.end() - onset;
+    ASSERT_GE(sounding, 90) << "about a second was played";
+    // Panned to the middle of two channels, the tone peaks near 11300 on each.
+    for (std::ptrdiff_t window = 2; window < 90; ++window) {
+        EXPECT_GT(onset[window], 8000) << "10 ms window " << window << " after the start";
+    }
 }
 
 }  // namespace
