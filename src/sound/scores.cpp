@@ -51,7 +51,7 @@ constexpr Instrument arp(float cutoff) {
 // saws a little apart, which makes the whole chord shimmer.
 constexpr Instrument k_pad{.wave = Waveform::saw,
                            .envelope = {120.0F, 2500.0F, 0.75F, 250.0F},
-                           .gain = 0.22F,
+                           .gain = 0.3F,
                            .filter = FilterMode::lowpass,
                            .cutoff = 1300.0F,
                            .detune_cents = 9.0F};
@@ -92,11 +92,11 @@ constexpr Instrument k_pulse_bass{.wave = Waveform::pulse,
 // A sine that drops two octaves in a tenth of a second.
 constexpr Instrument k_kick{.wave = Waveform::sine,
                             .envelope = {1.0F, 220.0F, 0.0F, 30.0F},
-                            .gain = 0.5F,
+                            .gain = 0.42F,
                             .glide = -180.0F};
 constexpr Instrument k_snare{.wave = Waveform::noise,
                              .envelope = {1.0F, 130.0F, 0.0F, 30.0F},
-                             .gain = 1.3F,
+                             .gain = 0.9F,
                              .filter = FilterMode::bandpass,
                              .cutoff = 1900.0F,
                              .resonance = 0.8F,
@@ -109,7 +109,7 @@ constexpr Instrument k_snare_body{.wave = Waveform::triangle,
 constexpr Instrument hat(float decay_ms) {
     return {.wave = Waveform::noise,
             .envelope = {0.5F, decay_ms, 0.0F, 12.0F},
-            .gain = 2.5F,
+            .gain = 1.2F,
             .filter = FilterMode::highpass,
             .cutoff = 7000.0F,
             .top_hz = 11000.0F};
@@ -238,11 +238,11 @@ constexpr std::array k_stage4_parts{
 
 // Stage 5: G minor, a sixteenth ostinato under staccato runs: Gm | Eb | Cm | D7.
 constexpr std::array k_stage5_parts{
-    Part{lead(2900.0F, 0.25F),
+    Part{lead(2500.0F, 0.25F),
          "o5 l8 q5 g b- > d < b- > c < b- a g | g b- > e- < b- > d c < b- g |"
          " g > c e- c < b- g f e- | q8 l16 d f+ a > c d c < a f+ d f+ a > c d c < a f+",
          k_short_echo},
-    Part{arp(3000.0F), "o5 l8 [r d]4 | [r e-]4 | [r e-]4 | [r c]4"},
+    Part{arp(2800.0F), "o5 l8 [r d]4 | [r e-]4 | [r e-]4 | [r c]4"},
     Part{k_pad, "o4 q8 d1 | e-1 | e-1 | c1"},
     Part{k_inner_pad, "o3 q8 b-1 | b-1 | > c1 | < a1"},
     Part{k_inner_pad, "o3 q8 g1 | g1 | g1 | f+1"},
@@ -257,11 +257,11 @@ constexpr std::array k_stage5_parts{
 // Stage 6: A minor, the last stretch, chromatic and driving: Am | F | Dm | E7, with a snare
 // roll into the loop.
 constexpr std::array k_stage6_parts{
-    Part{saw_lead(3400.0F),
+    Part{saw_lead(4000.0F),
          "o5 l16 e8 a8 > c8 < a8 g+ a b a g+ a > c < b | f8 a8 > c8 < a8 g a b- a g f e f |"
          " a8 > d8 f8 d8 c d e d c < b a b | e g+ b > d e d < b g+ e g+ b > d e f e d",
          k_short_echo},
-    Part{arp(3400.0F), "o4 l16 [a > c e c <]4 | [a > c f c <]4 | [a > d f d <]4 | [g+ b > e < b]4"},
+    Part{arp(4400.0F), "o4 l16 [a > c e c <]4 | [a > c f c <]4 | [a > d f d <]4 | [g+ b > e < b]4"},
     Part{k_pad, "o4 q8 e1 | f1 | f1 | d1"},
     Part{k_inner_pad, "o4 q8 c1 | c1 | d1 | < b1"},
     Part{k_inner_pad, "o3 q8 a1 | a1 | a1 | g+1"},
@@ -345,7 +345,7 @@ constexpr Instrument tone(float cutoff, float decay_ms, float sustain, float rel
 constexpr Instrument whoosh(float glide, float attack_ms, float release_ms) {
     return {.wave = Waveform::noise,
             .envelope = {attack_ms, 300.0F, 0.6F, release_ms},
-            .gain = 0.3F,
+            .gain = 0.2F,
             .filter = FilterMode::bandpass,
             .cutoff = 1.0F,
             .key_follow = true,
@@ -397,13 +397,13 @@ constexpr std::array k_hazure_parts{Part{k_buzz, "o3 l16 q6 e- q8 < b8."}};
 // The wrongly chosen digit shown in red: a low, muffled knock.
 constexpr std::array k_hazure0_parts{Part{tone(600.0F, 250.0F, 0.5F), "o3 q8 d16"}};
 // The tally: a short two-note pop.
-constexpr std::array k_kekka_parts{Part{tone(3000.0F, 120.0F, 0.6F), "o5 l32 q8 g > d"}};
+constexpr std::array k_kekka_parts{Part{tone(3000.0F, 200.0F, 0.85F), "o5 l32 q8 g > d"}};
 // The roulette: a tick short enough to sound many times a second.
 constexpr std::array k_rureto_parts{Part{tone(4000.0F, 30.0F, 0.6F, 8.0F), "o6 q8 c128"}};
 
-// The music's drum hits peak well above its body; held at -12 dBFS they leave room for two
-// effects on top of it without the mix reaching full scale.
-constexpr float k_music_ceiling_dbfs = -12.0F;
+// The music's drum hits peak well above its body; the few that rise above -10.5 dBFS are held
+// there, which leaves room for two effects on top without the mix reaching full scale.
+constexpr float k_music_ceiling_dbfs = -10.5F;
 // Nothing of the set peaks above -1 dBFS.
 constexpr float k_ceiling_dbfs = -1.0F;
 

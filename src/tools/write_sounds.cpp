@@ -8,6 +8,7 @@
 //                                   that bring each to its target into FILE (the game's
 //                                   src/sound/sound_levels.inc)
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -94,6 +95,34 @@ kal::MonoSound mono(const std::vector<std::int16_t>& pcm) {
     return sound;
 }
 
+struct LimiterWork {
+    double deepest_db = 0.0;   // the most the limiter took off, over any millisecond
+    double over_one_db = 0.0;  // the part of the time it took off more than 1 dB
+};
+
+// How hard the limiter worked on the sound: the sound with its ceiling against the same sound
+// without one, millisecond by millisecond.
+LimiterWork limiter_work(const kal::SoundScore& sound, double level) {
+    kal::Score free = sound.score;
+    free.ceiling_dbfs = 0.0F;
+    const kal::MonoSound held = mono(kal::render(sound.score, static_cast<float>(level)));
+    const kal::MonoSound unheld = mono(kal::render(free, static_cast<float>(level)));
+    constexpr std::size_t k_block = kal::k_sample_rate / 1000;
+    LimiterWork work;
+    std::size_t blocks = 0;
+    std::size_t over = 0;
+    for (std::size_t at = 0; at + k_block <= held.samples.size(); at += k_block) {
+        const std::span<const float> before(unheld.samples.data() + at, k_block);
+        const std::span<const float> after(held.samples.data() + at, k_block);
+        const double taken = kal::rms_dbfs(after) - kal::rms_dbfs(before);
+        ++blocks;
+        over += taken < -1.0 ? 1 : 0;
+        work.deepest_db = std::min(work.deepest_db, taken);
+    }
+    work.over_one_db = blocks == 0 ? 0.0 : static_cast<double>(over) / static_cast<double>(blocks);
+    return work;
+}
+
 // Loudness scales with the level, so a round or two settles it; the rounding to 16 bits is all
 // that moves it further.
 double level_on_target(const kal::SoundScore& sound) {
@@ -109,10 +138,13 @@ double level_on_target(const kal::SoundScore& sound) {
     }
     const kal::MonoSound rendered = mono(kal::render(sound.score, static_cast<float>(level)));
     const double peak = kal::peak_dbfs(rendered.samples);
-    std::printf("%-12.*s %+7.2f dB  %6.1f LUFS  peak %5.1f dBFS%s\n",
-                static_cast<int>(sound.name.size()), sound.name.data(), level,
-                kal::loudness_lufs(rendered), peak,
-                peak > k_peak_limit_dbfs ? "  louder than the peak limit" : "");
+    const LimiterWork work = limiter_work(sound, level);
+    std::printf(
+        "%-12.*s %+7.2f dB  %6.1f LUFS  peak %5.1f dBFS  held %4.1f dB at most, more "
+        "than 1 dB %4.1f%% of the time%s\n",
+        static_cast<int>(sound.name.size()), sound.name.data(), level, kal::loudness_lufs(rendered),
+        peak, -work.deepest_db, 100.0 * work.over_one_db,
+        peak > k_peak_limit_dbfs ? "  louder than the peak limit" : "");
     return level;
 }
 
