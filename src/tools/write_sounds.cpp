@@ -96,8 +96,8 @@ kal::MonoSound mono(const std::vector<std::int16_t>& pcm) {
 }
 
 struct LimiterWork {
-    double deepest_db = 0.0;   // the most the limiter took off, over any millisecond
-    double over_one_db = 0.0;  // the part of the time it took off more than 1 dB
+    double most_taken_db = 0.0;  // the most the limiter took off, over any millisecond
+    double over_one_db = 0.0;    // the part of the time it took off more than 1 dB
 };
 
 // How hard the limiter worked on the sound: the sound with its ceiling against the same sound
@@ -117,7 +117,7 @@ LimiterWork limiter_work(const kal::SoundScore& sound, double level) {
         const double taken = kal::rms_dbfs(after) - kal::rms_dbfs(before);
         ++blocks;
         over += taken < -1.0 ? 1 : 0;
-        work.deepest_db = std::min(work.deepest_db, taken);
+        work.most_taken_db = std::max(work.most_taken_db, -taken);
     }
     work.over_one_db = blocks == 0 ? 0.0 : static_cast<double>(over) / static_cast<double>(blocks);
     return work;
@@ -143,7 +143,7 @@ double level_on_target(const kal::SoundScore& sound) {
         "%-12.*s %+7.2f dB  %6.1f LUFS  peak %5.1f dBFS  held %4.1f dB at most, more "
         "than 1 dB %4.1f%% of the time%s\n",
         static_cast<int>(sound.name.size()), sound.name.data(), level, kal::loudness_lufs(rendered),
-        peak, -work.deepest_db, 100.0 * work.over_one_db,
+        peak, work.most_taken_db, 100.0 * work.over_one_db,
         peak > k_peak_limit_dbfs ? "  louder than the peak limit" : "");
     return level;
 }
