@@ -101,10 +101,6 @@ constexpr Instrument k_snare{.wave = Waveform::noise,
                              .cutoff = 1900.0F,
                              .resonance = 0.8F,
                              .top_hz = 9000.0F};
-constexpr Instrument k_snare_body{.wave = Waveform::triangle,
-                                  .envelope = {1.0F, 70.0F, 0.0F, 20.0F},
-                                  .gain = 0.3F,
-                                  .glide = -40.0F};
 // Noise between 7 and 11 kHz: the crisp part of a cymbal without the fizz above it.
 constexpr Instrument hat(float decay_ms) {
     return {.wave = Waveform::noise,
@@ -130,7 +126,7 @@ constexpr Echo k_short_echo{48, 0.22F};
 constexpr std::array k_title_parts{
     Part{lead(2200.0F, 0.25F),
          "o5 l8 c f a > c < a4 g f | e4. f e c < a4 > | d f b- > d c4 < b- a | g4. a g e c e",
-         k_long_echo},
+         true},
     Part{k_pad, "o4 q8 f1 | e1 | f1 | e1"},
     Part{k_inner_pad, "o4 q8 c1 | c1 | d1 | c1"},
     Part{k_inner_pad, "o3 q8 a1 | a1 | b-1 | g1"},
@@ -147,7 +143,7 @@ constexpr std::array k_result_parts{
     Part{lead(1800.0F, 0.5F),
          "o5 l4 e g > c < g | d2 g2 | c e a e | b2 g2 | a f > c < a | g e c e |"
          " f d < a > d | d2 < b2 > | e g > c < g | a e c e | f a g b | > c2 < g8 e8 f8 d8",
-         k_long_echo},
+         true},
     Part{arp(1600.0F),
          "o4 l8 [c e g e]2 | [< b > d g d]2 | [c e a e]2 | [< b > e g e]2 | [c f a f]2 |"
          " [c e g e]2 | [d f a f]2 | [< b > d g d]2 | [c e g e]2 | [c e a e]2 |"
@@ -166,7 +162,7 @@ constexpr std::array k_stage1_parts{
     Part{lead(1500.0F, 0.25F),
          "o4 l8 b4 > d < b a g a4 | g4 e g b4 a g | e g > c4 < b a g e |"
          " f+ a > d < a l16 b > c d e d c < b a",
-         k_long_echo},
+         true},
     Part{k_pad, "o4 q8 d1 | e1 | e1 | f+1"},
     Part{k_inner_pad, "o3 q8 b1 | b1 | > c1 | < a1"},
     Part{k_inner_pad, "o3 q8 g1 | g1 | g1 | d1"},
@@ -183,7 +179,7 @@ constexpr std::array k_stage2_parts{
     Part{lead(1800.0F, 0.25F),
          "o4 l8 a > d ^ f ^ e d < a | b- > d ^ f ^ e d c | c e ^ g ^ f e d |"
          " c+ e a e l16 f e d c+ d e c+ < a",
-         k_long_echo},
+         true},
     Part{arp(1800.0F), "o4 l8 [d f a > d <]2 | [d f b- > d <]2 | [e g > c e <]2 | [e a > c+ e <]2"},
     Part{k_pad, "o4 q8 f1 | f1 | e1 | e1"},
     Part{k_inner_pad, "o4 q8 d1 | d1 | c1 | c+1"},
@@ -202,7 +198,7 @@ constexpr std::array k_stage3_parts{
     Part{lead(2600.0F, 0.25F),
          "o5 l8 e4. f+ g4 | e4. d c < g > | c4. d e4 | d+4 < b4 > f+4 |"
          " e4. f+ g4 | a4. g f+ e | f+4 d4 a4 | l16 g f+ e d+ e f+ g a b a g f+",
-         k_long_echo},
+         true},
     Part{arp(2800.0F),
          "o4 l8 e g b g > e < b | e g > c < g > e c < | e a > c < a > e c < | d+ f+ a f+ b f+ |"
          " e g b g > e < b | e g > c < g > e c < | d f+ a f+ > d < a | d+ f+ a f+ b a"},
@@ -222,7 +218,7 @@ constexpr std::array k_stage4_parts{
     Part{saw_lead(2400.0F),
          "o5 l8 c+ f+ ^ a ^ g+ f+ e | f+ a ^ > d ^ c+ < b a | g+ b ^ > e ^ d c+ < b |"
          " l16 > c+ < b g+ e+ c+ < b > c+ e+ g+ b > c+ < b g+ e+ d c+",
-         k_short_echo},
+         true},
     Part{arp(2600.0F),
          "o4 l16 [f+ a > c+ < a]4 | [f+ a > d < a]4 | [g+ b > e < b]4 | [g+ b > e+ < b]4"},
     Part{k_pad, "o4 q8 f+1 | f+1 | e1 | e+1"},
@@ -241,7 +237,7 @@ constexpr std::array k_stage5_parts{
     Part{lead(2500.0F, 0.25F),
          "o5 l8 q5 g b- > d < b- > c < b- a g | g b- > e- < b- > d c < b- g |"
          " g > c e- c < b- g f e- | q8 l16 d f+ a > c d c < a f+ d f+ a > c d c < a f+",
-         k_short_echo},
+         true},
     Part{arp(2800.0F), "o5 l8 [r d]4 | [r e-]4 | [r e-]4 | [r c]4"},
     Part{k_pad, "o4 q8 d1 | e-1 | e-1 | c1"},
     Part{k_inner_pad, "o3 q8 b-1 | b-1 | > c1 | < a1"},
@@ -260,7 +256,7 @@ constexpr std::array k_stage6_parts{
     Part{saw_lead(4000.0F),
          "o5 l16 e8 a8 > c8 < a8 g+ a b a g+ a > c < b | f8 a8 > c8 < a8 g a b- a g f e f |"
          " a8 > d8 f8 d8 c d e d c < b a b | e g+ b > d e d < b g+ e g+ b > d e f e d",
-         k_short_echo},
+         true},
     Part{arp(4400.0F), "o4 l16 [a > c e c <]4 | [a > c f c <]4 | [a > d f d <]4 | [g+ b > e < b]4"},
     Part{k_pad, "o4 q8 e1 | f1 | f1 | d1"},
     Part{k_inner_pad, "o4 q8 c1 | c1 | d1 | < b1"},
@@ -407,23 +403,23 @@ constexpr float k_music_ceiling_dbfs = -10.5F;
 // Nothing of the set peaks above -1 dBFS.
 constexpr float k_ceiling_dbfs = -1.0F;
 
-constexpr Score music(std::span<const Part> parts, int beats, std::uint32_t loop_ms) {
-    return {tempo_for(beats, loop_ms), parts, loop_ms, k_music_ceiling_dbfs};
+constexpr Score music(std::span<const Part> parts, int beats, std::uint32_t loop_ms, Echo echo) {
+    return {tempo_for(beats, loop_ms), parts, loop_ms, k_music_ceiling_dbfs, echo};
 }
 constexpr Score cue(std::span<const Part> parts, double tempo_bpm) {
     return {tempo_bpm, parts, 0, k_ceiling_dbfs};
 }
 
 constexpr std::array k_sound_scores{
-    SoundScore{"title.wav", SoundKind::music, music(k_title_parts, 16, 8726)},
-    SoundScore{"result.wav", SoundKind::music, music(k_result_parts, 48, 24000)},
+    SoundScore{"title.wav", SoundKind::music, music(k_title_parts, 16, 8726, k_long_echo)},
+    SoundScore{"result.wav", SoundKind::music, music(k_result_parts, 48, 24000, k_long_echo)},
     SoundScore{"kuria.wav", SoundKind::jingle, cue(k_kuria_parts, 200.0)},
-    SoundScore{"stage1.wav", SoundKind::music, music(k_stage1_parts, 16, 5817)},
-    SoundScore{"stage2.wav", SoundKind::music, music(k_stage2_parts, 16, 5812)},
-    SoundScore{"stage3.wav", SoundKind::music, music(k_stage3_parts, 24, 8000)},
-    SoundScore{"stage4.wav", SoundKind::music, music(k_stage4_parts, 16, 5647)},
-    SoundScore{"stage5.wav", SoundKind::music, music(k_stage5_parts, 16, 5818)},
-    SoundScore{"stage6.wav", SoundKind::music, music(k_stage6_parts, 16, 5818)},
+    SoundScore{"stage1.wav", SoundKind::music, music(k_stage1_parts, 16, 5817, k_long_echo)},
+    SoundScore{"stage2.wav", SoundKind::music, music(k_stage2_parts, 16, 5812, k_long_echo)},
+    SoundScore{"stage3.wav", SoundKind::music, music(k_stage3_parts, 24, 8000, k_long_echo)},
+    SoundScore{"stage4.wav", SoundKind::music, music(k_stage4_parts, 16, 5647, k_short_echo)},
+    SoundScore{"stage5.wav", SoundKind::music, music(k_stage5_parts, 16, 5818, k_short_echo)},
+    SoundScore{"stage6.wav", SoundKind::music, music(k_stage6_parts, 16, 5818, k_short_echo)},
     SoundScore{"start.wav", SoundKind::jingle, cue(k_start_parts, 150.0)},
     SoundScore{"over.wav", SoundKind::jingle, cue(k_over_parts, 150.0)},
     SoundScore{"kettei.wav", SoundKind::effect, cue(k_kettei_parts, 120.0)},

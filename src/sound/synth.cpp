@@ -545,68 +545,104 @@ void render_note(std::span<float> out, const Timing& timing, const Instrument& i
     render_note_as<Waveform::noise>(out, timing, instrument, note, seed);
 }
 
-// Adds the echoes of a part onto itself. A looping part is run round twice, so that the echoes
-// of its end sound at its start.
-void add_echo(std::span<float> part, const Timing& timing, const Echo& echo, bool loops) {
+// Adds the echoes of what is in the sound so far onto it, in place: each sample comes back
+// after the delay, fainter by the feedback, and its echo again after that. On a loop the
+// echoes of the end come round into the start: after a first pass, which took the end as it
+// was before its own echoes, the difference those echoes make is carried round once more.
+void add_echo(std::span<float> sound, const Timing& timing, const Echo& echo, bool loops) {
     const std::size_t delay = timing.frame_at(echo.delay_ticks);
-    if (delay == 0 || echo.feedback <= 0.0F || part.empty()) {
+    const std::size_t count = sound.size();
+    if (delay == 0 || delay >= count || echo.feedback <= 0.0F) {
         return;
     }
-    const std::size_t count = part.size();
-    if (delay >= count) {
+    const std::vector<float> dry_end(sound.end() - static_cast<std::ptrdiff_t>(delay), sound.end());
+    for (std::size_t i = 0; i < count; ++i) {
+        const bool has_source = i >= delay || loops;
+        sound[i] += has_source ? echo.feedback * sound[(i + count - delay) % count] : 0.0F;
+    }
+    if (!loops) {
         return;
     }
-    std::vector<float> dry(part.begin(), part.end());
-    const std::size_t rounds = loops ? 2 : 1;
-    for (std::size_t round = 0; round < rounds; ++round) {
-        for (std::size_t i = 0; i < delay; ++i) {
-            part[i] = dry[i] + (loops ? echo.feedback * part[count - delay + i] : 0.0F);
-        }
-        for (std::size_t i = delay; i < count; ++i) {
-            part[i] = dry[i] + echo.feedback * part[i - delay];
-        }
+    std::vector<float> change(delay);
+    for (std::size_t i = 0; i < delay; ++i) {
+        change[i] = echo.feedback * (sound[count - delay + i] - dry_end[i]);
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        float& carried = change[i % delay];
+        sound[i] += carried;
+        carried *= echo.feedback;
     }
 }
 
-// Folds what rang on past the loop point into the start, as on the second time round.
-void fold_into_loop(std::vector<float>& mix, std::size_t loop_frames) {
-    for (std::size_t i = loop_frames; i < mix.size(); ++i) {
-        mix[i % loop_frames] += mix[i];
+// Adds what rang on past the loop point into the start, as on the second time round, and
+// silences it where it was.
+void fold_into_loop(std::span<float> sound, std::size_t loop_frames) {
+    for (std::size_t i = loop_frames; i < sound.size(); ++i) {
+        sound[i % loop_frames] += sound[i];
+        sound[i] = 0.0F;
     }
-    mix.resize(loop_frames);
 }
+
+// A sample above the ceiling, and what it must be scaled by to come down to it.
+struct Peak {
+    std::size_t at;
+    float needed;
+};
+
+// The peaks ahead of a frame, walked along as the frame moves on.
+class PeaksAhead {
+public:
+    PeaksAhead(const std::vector<Peak>& peaks, std::size_t ramp) : peaks_(peaks), ramp_(ramp) {}
+
+    // The most the level at this frame may be: down to a peak's need at the peak, less and
+    // less of it over the ramp before it.
+    float target(std::size_t frame) {
+        while (first_ < peaks_.size() && peaks_[first_].at < frame) {
+            ++first_;
+        }
+        float target = 1.0F;
+        for (std::size_t k = first_; k < peaks_.size() && peaks_[k].at <= frame + ramp_; ++k) {
+            const float ahead =
+                static_cast<float>(peaks_[k].at - frame) / static_cast<float>(ramp_);
+            target = std::min(target, peaks_[k].needed + (1.0F - peaks_[k].needed) * ahead);
+        }
+        return target;
+    }
+
+private:
+    const std::vector<Peak>& peaks_;
+    std::size_t ramp_;
+    std::size_t first_ = 0;
+};
 
 // Holds every peak at the ceiling: the level is pulled down along a short ramp just ahead of
 // a peak that would pass it and comes back up over the release, so that a few decibels of
 // peak come off without clicks or pumping. A looping sound is run round twice so that its
-// start recovers from a peak at its end.
+// start recovers from a peak at its end, and the peaks of its start lie ahead of its end.
 void limit_peaks(std::span<float> sound, float ceiling, bool loops) {
     const std::size_t count = sound.size();
     const std::size_t ramp = ms_to_frames(k_limiter_attack_ms);
-    const auto over = [ceiling](float sample) { return std::abs(sample) > ceiling; };
-    if (std::none_of(sound.begin(), sound.end(), over)) {
+    std::vector<Peak> peaks;
+    for (std::size_t i = 0; i < count; ++i) {
+        const float level = std::abs(sound[i]);
+        if (level > ceiling) {
+            peaks.push_back({i, ceiling / level});
+        }
+    }
+    if (peaks.empty()) {
         return;
     }
-    std::vector<float> target(count, 1.0F);
-    for (std::size_t peak = 0; peak < count; ++peak) {
-        const float level = std::abs(sound[peak]);
-        if (level <= ceiling) {
-            continue;
-        }
-        const float needed = ceiling / level;
-        for (std::size_t back = 0; back <= ramp && (loops || back <= peak); ++back) {
-            const float ramped =
-                needed + (1.0F - needed) * static_cast<float>(back) / static_cast<float>(ramp);
-            float& at = target[(peak + count - back) % count];
-            at = std::min(at, ramped);
-        }
+    const std::size_t first_round = peaks.size();
+    for (std::size_t k = 0; loops && k < first_round && peaks[k].at < ramp; ++k) {
+        peaks.push_back({peaks[k].at + count, peaks[k].needed});
     }
     const auto recovery = static_cast<float>(
         1.0 - std::exp(-1.0 / static_cast<double>(ms_to_frames(k_limiter_release_ms))));
     float gain = 1.0F;
     for (std::size_t round = loops ? 0 : 1; round < 2; ++round) {
+        PeaksAhead ahead(peaks, ramp);
         for (std::size_t i = 0; i < count; ++i) {
-            gain = std::min(target[i], gain + (1.0F - gain) * recovery);
+            gain = std::min(ahead.target(i), gain + (1.0F - gain) * recovery);
             if (round == 1) {
                 sound[i] *= gain;
             }
@@ -641,7 +677,20 @@ std::vector<std::int16_t> to_pcm(std::span<const float> sound) {
 struct ParsedPart {
     const Part* part;
     PartNotes notes;
+    std::size_t index;  // in the score, which seeds its noise
 };
+
+// The echo over the sound so far: on a loop over the loop itself, what rang on past it folded in
+// first.
+void add_echo_to_loop(std::vector<float>& mix, const Timing& timing, const Echo& echo,
+                      std::size_t loop_frames) {
+    if (loop_frames == 0) {
+        add_echo(mix, timing, echo, false);
+        return;
+    }
+    fold_into_loop(mix, loop_frames);
+    add_echo(std::span(mix).first(loop_frames), timing, echo, true);
+}
 
 }  // namespace
 
@@ -671,46 +720,41 @@ std::vector<std::int16_t> render(const Score& score, float gain_db) {
     const Timing timing{static_cast<double>(k_sample_rate) * 60.0 /
                         (score.tempo_bpm * k_ticks_per_beat)};
     const bool loops = score.loop_ms != 0;
+    const std::size_t echo_tail = loops ? 0 : echo_frames(timing, score.echo);
     std::vector<ParsedPart> parts;
     std::size_t natural_frames = 0;
     for (const Part& part : score.parts) {
         if (auto notes = parse_notes(part.notes)) {
             for (const NoteEvent& note : notes->notes) {
-                natural_frames =
-                    std::max(natural_frames, note_end(timing, part.instrument, note) +
-                                                 (loops ? 0 : echo_frames(timing, part.echo)));
+                natural_frames = std::max(natural_frames, note_end(timing, part.instrument, note) +
+                                                              (part.echoed ? echo_tail : 0));
             }
-            parts.push_back({&part, std::move(*notes)});
+            parts.push_back({&part, std::move(*notes), parts.size()});
         }
     }
+    // The echoed parts go first, and the echo is added to them alone; the others follow.
+    std::stable_partition(parts.begin(), parts.end(),
+                          [](const ParsedPart& parsed) { return parsed.part->echoed; });
     const std::size_t loop_frames = std::size_t{score.loop_ms} * (k_sample_rate / 1000U);
     std::vector<float> mix(std::max(natural_frames, loop_frames));
-    // A part with an echo is rendered on its own first, the others straight into the mix.
-    std::vector<float> echoed;
-    for (std::size_t p = 0; p < parts.size(); ++p) {
-        const ParsedPart& parsed = parts[p];
-        const bool has_echo = parsed.part->echo.delay_ticks != 0;
-        if (has_echo) {
-            echoed.assign(mix.size(), 0.0F);
+    bool echo_added = false;
+    for (const ParsedPart& parsed : parts) {
+        if (!parsed.part->echoed && !echo_added) {
+            add_echo_to_loop(mix, timing, score.echo, loop_frames);
+            echo_added = true;
         }
-        std::vector<float>& out = has_echo ? echoed : mix;
-        std::uint32_t seed = static_cast<std::uint32_t>(p + 1) * 0x9E3779B9U;
+        std::uint32_t seed = static_cast<std::uint32_t>(parsed.index + 1) * 0x9E3779B9U;
         for (const NoteEvent& note : parsed.notes.notes) {
-            render_note(out, timing, parsed.part->instrument, note, seed);
+            render_note(mix, timing, parsed.part->instrument, note, seed);
             seed = seed * 1664525U + 1013904223U;
         }
-        if (has_echo) {
-            if (loops) {
-                fold_into_loop(echoed, loop_frames);
-            }
-            add_echo(echoed, timing, parsed.part->echo, loops);
-            for (std::size_t i = 0; i < echoed.size(); ++i) {
-                mix[i] += echoed[i];
-            }
-        }
+    }
+    if (!echo_added) {
+        add_echo_to_loop(mix, timing, score.echo, loop_frames);
     }
     if (loops) {
         fold_into_loop(mix, loop_frames);
+        mix.resize(loop_frames);
     }
     const float gain = from_db(gain_db);
     for (float& sample : mix) {

@@ -1,8 +1,8 @@
 #pragma once
 
 // The small synthesizer behind the game's own sounds. A score is a tempo and a few parts; each
-// part is one instrument (band-limited oscillators through a filter and an envelope, with an
-// echo if wanted) playing a line of notes written in a compact text notation:
+// part is one instrument (band-limited oscillators through a filter and an envelope, through
+// the score's echo if wanted) playing a line of notes written in a compact text notation:
 //
 //   c d e f g a b   a note; '+' or '#' raises it a semitone, '-' lowers it
 //   r               a rest
@@ -107,7 +107,7 @@ struct Instrument {
     float detune_cents = 0.0F;
 };
 
-// Repeats of a part after a delay, each quieter by the feedback.
+// Repeats of the parts sent to it after a delay, each quieter by the feedback.
 struct Echo {
     std::uint32_t delay_ticks = 0;  // 0: no echo
     float feedback = 0.0F;
@@ -116,7 +116,7 @@ struct Echo {
 struct Part {
     Instrument instrument;
     std::string_view notes;
-    Echo echo{};
+    bool echoed = false;  // sent through the score's echo
 };
 
 struct Score {
@@ -128,6 +128,7 @@ struct Score {
     // No peak of the rendered sound rises above this level (dBFS): a limiter holds the few
     // that would, so that the sound leaves room for others in the mix.
     float ceiling_dbfs = 0.0F;
+    Echo echo{};  // heard on the echoed parts
 };
 
 struct NoteEvent {

@@ -259,18 +259,30 @@ TEST(Synth, ALoopCarriesWhatRingsPastItsEndIntoItsStart) {
     }
 }
 
-TEST(Synth, AnEchoRepeatsAPartFainterEachTime) {
+struct EchoCase {
+    std::uint32_t loop_ms;
+    std::vector<double> echoes_ms;  // of the note struck at 750 ms
+};
+
+// At 240 beats a minute a quarter note lasts 250 ms: the echo of a quarter comes 250 ms after
+// what it repeats, and on a loop the echoes of the end sound at the start.
+TEST(Synth, TheEchoRepeatsTheEchoedPartsFainterEachTimeAndRoundTheLoop) {
+    constexpr float k_feedback = 0.3F;
     const Instrument blip{.wave = Waveform::pulse, .envelope = {1.0F, 30.0F, 0.0F, 5.0F}};
-    const std::array parts{Part{blip, "o5 q2 r4 c4", Echo{96, 0.5F}}};
-    // A quarter note lasts 250 ms at 240 beats a minute: echoes at 500, 750 and 1000 ms.
-    const std::vector<std::int16_t> echoed = render(Score{240.0, parts, 0}, 0.0F);
-    const int first = peak_between(echoed, ms(250), ms(310));
-    for (int repeat = 1; repeat <= 3; ++repeat) {
-        const std::size_t at = ms(250.0 * (repeat + 1));
-        EXPECT_NEAR(peak_between(echoed, at, at + ms(60)), first * std::pow(0.5, repeat),
-                    first * 0.03)
-            << "echo " << repeat;
-        EXPECT_LT(peak_between(echoed, at - ms(150), at - ms(50)), first / 100) << repeat;
+    const std::array parts{Part{blip, "o5 q2 r4 r4 r4 c4", true}, Part{blip, "o5 q2 r8 c8 r2."}};
+    const std::vector<EchoCase> cases{{0, {1000.0, 1250.0, 1500.0}}, {1000, {0.0, 250.0, 500.0}}};
+    for (const EchoCase& c : cases) {
+        const std::vector<std::int16_t> sound =
+            render(Score{240.0, parts, c.loop_ms, 0.0F, Echo{96, k_feedback}}, 0.0F);
+        const int struck = peak_between(sound, ms(750), ms(810));
+        for (std::size_t repeat = 0; repeat < c.echoes_ms.size(); ++repeat) {
+            const std::size_t at = ms(c.echoes_ms[repeat]);
+            const double expected = struck * std::pow(k_feedback, repeat + 1);
+            EXPECT_NEAR(peak_between(sound, at, at + ms(60)), expected, struck * 0.01)
+                << "loop " << c.loop_ms << " echo " << repeat;
+        }
+        EXPECT_LT(peak_between(sound, ms(375), ms(435)), struck / 100)
+            << "loop " << c.loop_ms << ": the part not sent to the echo is heard once";
     }
 }
 
