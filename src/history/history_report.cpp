@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <vector>
@@ -12,10 +13,13 @@
 namespace kal {
 namespace {
 
-// The totals chart: rows of four dots each, and a scale that ends at the next step above the
-// best total, so that the best line never runs along the top.
+// The totals chart: rows of four dots each, on a scale from 0 to a round number above the best
+// total. Its steps are 1, 2 or 5 times a power of ten, at least 10 and at most a quarter of
+// the best total, so that the best line stands in the top fifth of the chart.
 constexpr int k_total_rows = 8;
-constexpr int k_total_scale_step = 50;
+constexpr std::array<std::int64_t, 3> k_scale_step_mantissas{1, 2, 5};
+constexpr std::int64_t k_smallest_scale_step = 10;
+constexpr std::int64_t k_steps_below_best = 4;
 constexpr int k_axis_label_columns = 5;
 
 // The bars of the per-level charts, after a label column of "レベル1" and two blanks.
@@ -161,7 +165,7 @@ void write_totals_chart(const HistorySummary& summary, ChartGlyphs glyphs, Repor
     out.text(" 最高点");
     out.end_line();
 
-    const int top = (summary.best_total / k_total_scale_step + 1) * k_total_scale_step;
+    const int top = totals_scale_top(summary.best_total);
     const int dots = k_total_rows * k_dots_per_row;
     const int best_dots = bar_heights({summary.best_total}, top, dots).front();
     const int best_row = best_dots > 0 ? k_total_rows - 1 - (best_dots - 1) / k_dots_per_row : -1;
@@ -299,6 +303,18 @@ std::string in_cp932(std::string_view utf8) {
 }
 
 }  // namespace
+
+int totals_scale_top(int best_total) {
+    std::int64_t step = k_smallest_scale_step;
+    for (std::int64_t power = k_smallest_scale_step; power <= best_total; power *= 10) {
+        for (const std::int64_t mantissa : k_scale_step_mantissas) {
+            if (mantissa * power * k_steps_below_best <= best_total) {
+                step = mantissa * power;
+            }
+        }
+    }
+    return static_cast<int>((best_total / step + 1) * step);
+}
 
 int report_columns(std::string_view line) {
     int columns = 0;

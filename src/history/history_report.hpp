@@ -23,6 +23,10 @@ struct ReportOptions {
 // The report in UTF-8; colour adds escape sequences, nothing else does.
 std::string history_report(const HistorySummary& summary, ChartGlyphs glyphs, bool colour);
 
+// The top of the scale of the totals chart: a round number above the best total, 1, 2 or 5
+// times a power of ten, close enough for the best line to stand in the top fifth of the chart.
+int totals_scale_top(int best_total);
+
 // The summary as two columns, name and value, under a header line.
 std::string history_tsv(const HistorySummary& summary);
 

@@ -13,6 +13,7 @@ command_line_test.py --game PATH --case NAME
 
 import argparse
 import os
+import re
 import select
 import shutil
 import subprocess
@@ -268,12 +269,83 @@ def ranking_option(args):
               "nothing else is written")
 
 
+HISTORY = ("date\ttotal\tgrade\tlevel1\tlevel2\tlevel3\tlevel4\tlevel5\tlevel6\tseconds_left\t"
+           "all_clear\treaction_ms\n"
+           "2025-01-02T09:00:00+09:00\t12\tG\t3\t0\t0\t0\t0\t0\t0\t0\t1500,1400,1300,3000\n"
+           "2025-01-03T09:00:00+09:00\t32\tF\t6\t2\t0\t0\t0\t0\t0\t0\t"
+           "1000,900,800,700,600,500,2000,1000,1500\n")
+REPORT = "KALEIDRON 訓練の記録".encode()
+NO_HISTORY = "まだ記録がありません".encode()
+
+
+def stats_report(args):
+    """--stats: colour only on a terminal without NO_COLOR; the history is only read."""
+    cases = [
+        # what, arguments, history file, standard output on a pty, NO_COLOR, status, starts,
+        # escape sequences expected
+        ("piped", ["--stats"], "history.tsv", False, None, 0, REPORT, False),
+        ("on a terminal", ["--stats"], "history.tsv", True, None, 0, REPORT, True),
+        ("on a terminal, NO_COLOR", ["--stats"], "history.tsv", True, "1", 0, REPORT, False),
+        ("as values", ["--stats", "--tsv"], "history.tsv", True, None, 0, b"name\tvalue\n",
+         False),
+        ("beside --ranking", ["--stats", "--ranking", "kept/mine.dat"], "kept/history.tsv",
+         False, None, 0, REPORT, False),
+        ("no history", ["--stats"], None, True, None, 0, NO_HISTORY, False),
+    ]
+    for what, arguments, history, on_pty, no_color, status, starts, escapes in cases:
+        player = Player()
+        os.mkdir(player.path("kept"))
+        if history:
+            with open(player.path(history), "w", encoding="utf-8") as out:
+                out.write(HISTORY)
+        before = player.files()
+        env = player.env()
+        env.pop("NO_COLOR", None)
+        env["TERM"] = "xterm-256color"
+        if no_color:
+            env["NO_COLOR"] = no_color
+        master, slave = os.openpty()
+        try:
+            result = subprocess.run([args.game, *arguments], cwd=player.work, env=env,
+                                    stdin=subprocess.DEVNULL,
+                                    stdout=slave if on_pty else subprocess.PIPE,
+                                    stderr=subprocess.PIPE, timeout=10)
+            os.close(slave)
+            slave = None
+            out = result.stdout or b""
+            while on_pty and select.select([master], [], [], 0.2)[0]:
+                try:
+                    chunk = os.read(master, 65536)
+                except OSError:
+                    break
+                if not chunk:
+                    break
+                out += chunk
+            out = out.replace(b"\r\n", b"\n")
+            check(result.returncode == status, f"{what}: exit status {result.returncode}")
+            sent_escapes = b"\x1b" in out
+            check(re.sub(rb"\x1b\[[0-9;]*m", b"", out).startswith(starts),
+                  f"{what}: printed {out[:60]!r}")
+            check(sent_escapes == escapes, f"{what}: escape sequences sent: {sent_escapes}")
+            check(result.stderr == b"", f"{what}: stderr says {result.stderr!r}")
+            check(player.files() == before, f"{what}: files changed: {player.files()}")
+        finally:
+            os.close(master)
+            if slave is not None:
+                os.close(slave)
+            player.remove()
+    if not failures:
+        print("--stats: the report on a pipe and with NO_COLOR is plain text, on a terminal in "
+              "colour; --tsv is values; no history is one line; nothing is written")
+
+
 CASES = {
     "CommandLineAnswersTouchNothing": answers,
     "NoInputAtAllEndsTheGameAtOnce": no_input_at_all,
     "EndOfInputOnTheTitleEndsTheGame": end_of_input_on_the_title,
     "EndOfInputInAGameEndsItWithTheRankingAsItWas": end_of_input_in_a_game,
     "RankingOptionWithAUsableAndAnUnusableFile": ranking_option,
+    "StatsReportIsPlainTextExceptOnATerminal": stats_report,
 }
 
 

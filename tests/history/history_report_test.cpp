@@ -195,20 +195,33 @@ TEST(ReportTextTest, TheTotalsChartShowsTheBestLineAtItsHeight) {
         return line.starts_with("合計得点");
     });
     ASSERT_NE(heading, lines.end());
-    // A scale of 0 to 100 over 32 dots: 0, 12, 32 and 54 are 0, 4, 10 and 17 dots high, and
-    // the best line runs at the 17th dot, the first of the fifth row from the bottom.
+    // A scale of 0 to 60 over 32 dots: 0, 12, 32 and 54 are 0, 6, 17 and 29 dots high, and
+    // the best line runs at the 29th dot, in the top row, which the best total labels.
     const std::vector<std::string> chart(heading + 1, heading + 10);
     EXPECT_EQ(chart, (std::vector<std::string>{
-                         "  100 |    ",
-                         "      |    ",
-                         "      |    ",
                          "   54 |⣀⣀⣀⣀",
                          "      |   ⣿",
-                         "      |  ⣤⣿",
+                         "      |   ⣿",
+                         "      |  ⣀⣿",
                          "      |  ⣿⣿",
+                         "      |  ⣿⣿",
+                         "      | ⣤⣿⣿",
                          "      | ⣿⣿⣿",
                          "    0 +----",
                      }));
+}
+
+TEST(ReportTextTest, TheScaleEndsAtARoundNumberAboveTheBest) {
+    struct Case {
+        int best;
+        int top;
+    };
+    for (const Case c :
+         {Case{0, 10}, Case{12, 20}, Case{39, 40}, Case{40, 50}, Case{54, 60}, Case{399, 400},
+          Case{404, 500}, Case{1854, 2000}, Case{99'999'999, 100'000'000}}) {
+        SCOPED_TRACE(c.best);
+        EXPECT_EQ(totals_scale_top(c.best), c.top);
+    }
 }
 
 TEST(ReportTextTest, EveryLineFitsEightyColumnsOnAnyTerminal) {
