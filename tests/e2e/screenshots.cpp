@@ -1,9 +1,11 @@
 // Pictures of the game for its documentation: every screen is run on the simulated terminal with
 // scripted keys, a player bot answers the questions, and the screen is written out as an SVG
-// picture the first time it shows the moment wanted.
+// picture the first time it shows the moment wanted. Then the bot trains, game after game, and
+// the training report of its history is written out as text (stats.txt).
 //
 //   kaleidron-screenshots DIRECTORY
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +20,9 @@
 
 #include "../play/play_fixture.hpp"
 #include "console/console.hpp"
+#include "history/history_file.hpp"
+#include "history/history_report.hpp"
+#include "platform/line_file.hpp"
 #include "play/normal_mode.hpp"
 #include "play/play_state.hpp"
 #include "screen_reading.hpp"
@@ -47,6 +52,12 @@ constexpr std::uint64_t k_roulette_spin_ms = 700;
 constexpr std::size_t k_answered_questions = 20;
 constexpr std::size_t k_wrong_question = 9;
 constexpr std::string_view k_player_name = "KALEIDRON";
+// The training: this many games after the pictures' game, which is left out of the history, the bot
+// quicker and surer from one to the next.
+constexpr int k_training_games = 30;
+constexpr int k_first_reaction_ms = 2600;
+constexpr int k_last_reaction_ms = 450;
+constexpr int k_first_misses_in_ten = 4;
 
 struct Shot {
     std::string name;
@@ -61,6 +72,8 @@ public:
         : sim_(sim), directory_(std::move(directory)) {}
 
     void expect(Shot shot) { pending_.push_back(std::move(shot)); }
+
+    [[nodiscard]] const fs::path& directory() const { return directory_; }
 
     void look() {
         std::erase_if(pending_, [this](const Shot& shot) {
@@ -137,6 +150,21 @@ std::optional<Choice> bot_policy(const Turn& turn, std::size_t turn_index) {
     return answer_right(turn);
 }
 
+// A player in training: in game `game` of the training it answers more slowly and misses more
+// often the earlier the game, and a little more slowly at every level.
+std::optional<Choice> trainee_policy(const Turn& turn, int game) {
+    const int missing = turn.missing_index();
+    const int misses_in_ten =
+        k_first_misses_in_ten - k_first_misses_in_ten * game / k_training_games;
+    const int reaction = k_first_reaction_ms -
+                         (k_first_reaction_ms - k_last_reaction_ms) * game / k_training_games +
+                         40 * static_cast<int>(turn.candidates.size()) + std::rand() % 300;
+    const int choice = std::rand() % 10 < misses_in_ten
+                           ? (missing + 1) % static_cast<int>(turn.candidates.size())
+                           : missing;
+    return Choice{choice, static_cast<std::uint64_t>(reaction)};
+}
+
 class ScreenshotRun {
 public:
     explicit ScreenshotRun(const fs::path& directory) : camera_(sim_, directory) {}
@@ -149,6 +177,7 @@ public:
         game();
         result();
         board();
+        training();
         console.detach();
         if (!missed_.empty()) {
             for (const std::string& name : missed_) {
@@ -256,6 +285,37 @@ private:
              [](const SimPlatform& sim) { return sim.shows("Thank you for your playing."); }});
         SpaceWhenShown leave("Thank you for your playing.");
         run_screen([&leave](SimPlatform& sim) { leave.look(sim); }, [] { ranking_board(); });
+    }
+
+    // Games of a player in training, each from normal mode to its total, in a history of their
+    // own; then its report as --stats prints it into a file.
+    void training() {
+        fs::remove(history_path());
+        for (int game = 0; game < k_training_games; ++game) {
+            PlayBot bot(sim_, [game](const Turn& turn) { return trainee_policy(turn, game); });
+            run_screen([&bot](SimPlatform&) { bot.look(); }, [] { start_normal_mode(); });
+            sim_.add_line(std::string(k_player_name));
+            SpaceWhenShown stop_roulette("Press SPACE KEY", k_roulette_spin_ms);
+            SpaceWhenShown regret("残念!ランクイン出来ませんでした");
+            run_screen(
+                [&stop_roulette, &regret](SimPlatform& sim) {
+                    stop_roulette.look(sim);
+                    regret.look(sim);
+                },
+                [] { result_screen(); });
+        }
+        std::string text;
+        read_line_file(history_path(), text);
+        History history = parse_history(text);
+        // One game a day through a month of its own, so that the report changes only when the
+        // game does.
+        for (std::size_t day = 0; day < history.games.size(); ++day) {
+            std::array<char, 32> date{};
+            std::snprintf(date.data(), date.size(), "2025-04-%02zu", day + 1);
+            history.games[day].date = date.data();
+        }
+        std::ofstream(camera_.directory() / "stats.txt") << stats_output(history, ReportOptions{});
+        std::printf("stats.txt  the training report after %d games\n", k_training_games);
     }
 
     SimPlatform sim_;
