@@ -385,9 +385,13 @@ void Console::take_input() {
             if (event.kind == InputEvent::Kind::key) {
                 // A flood of input goes into the key state as it comes, so that the events
                 // waiting for the next poll never outgrow their reserve; applying them early
-                // gives the same state, as nothing settles before the poll.
+                // gives the same state, as nothing settles before the poll, and the order of
+                // keys that came together means nothing in a flood.
                 if (pending_events_.size() == k_event_reserve) {
-                    apply_pending_events();
+                    for (const InputEvent& waiting : pending_events_) {
+                        tracker_.apply(waiting);
+                    }
+                    pending_events_.clear();
                 }
                 pending_events_.push_back(event);
             } else if (event.kind == InputEvent::Kind::interrupt) {
@@ -399,11 +403,19 @@ void Console::take_input() {
     }
 }
 
+// Events in the order they came, up to a key that must wait for the next poll because it
+// came after another key's press.
 void Console::apply_pending_events() {
-    for (const InputEvent& event : pending_events_) {
+    std::size_t applied = 0;
+    for (; applied < pending_events_.size(); ++applied) {
+        const InputEvent& event = pending_events_[applied];
+        if (tracker_.waits_behind_earlier_press(event)) {
+            break;
+        }
         tracker_.apply(event);
     }
-    pending_events_.clear();
+    pending_events_.erase(pending_events_.begin(),
+                          pending_events_.begin() + static_cast<std::ptrdiff_t>(applied));
 }
 
 int Console::inkey(int code) {
@@ -429,6 +441,7 @@ int Console::inkey(int code) {
         return mouse_y_ + 1;
     }
     const auto key = static_cast<unsigned>(code) & 255U;
+    tracker_.note_read(static_cast<int>(key));
     return (key_state_[key >> 5U] >> (key & 31U)) & 1U;
 }
 

@@ -15,13 +15,14 @@ InputEvent event(KeyAction action, std::uint64_t at) {
     return e;
 }
 
-// A poll at at_ms after applying the events that arrived since the last poll.
+// A poll of Space at at_ms after applying the events that arrived since the last poll.
 bool poll(KeyStateTracker& keys, std::uint64_t at_ms,
           std::initializer_list<InputEvent> events = {}) {
     for (const InputEvent& e : events) {
         keys.apply(e);
     }
     keys.settle(at_ms);
+    keys.note_read(space);
     return keys.down(space);
 }
 

@@ -219,5 +219,54 @@ TEST_F(AnswerTest, SpaceWithAnArrowConfirmsAtTheNewPlace) {
     EXPECT_EQ(given->reaction_ms, 29U);
 }
 
+TEST_F(AnswerTest, AnArrowAndSpaceInOneReadBothCountInTheOrderTheyCame) {
+    struct Later {
+        std::uint64_t after_ms;
+        const char* bytes;
+    };
+    struct Case {
+        const char* what;
+        bool kitty;
+        const char* together;  // written in one piece
+        std::vector<Later> later;
+        int index;
+    };
+    const Case cases[] = {
+        {"Right then Space", false, "\x1b[C ", {}, 1},
+        {"Right then Space, application form", false, "\x1bOC ", {}, 1},
+        {"Space then Right", false, " \x1b[C", {}, 0},
+        {"Right, Left, then Space", false, "\x1b[C\x1b[D ", {}, 0},
+        {"kitty: Right then Space, Space let go first",
+         true,
+         "\x1b[C\x1b[32u",
+         {{40, "\x1b[32;1:3u"}, {60, "\x1b[1;1:3C"}},
+         1},
+        {"kitty: both tapped within one read",
+         true,
+         "\x1b[C\x1b[32u\x1b[1;1:3C\x1b[32;1:3u",
+         {},
+         1},
+        {"kitty: Space then Right", true, "\x1b[32u\x1b[C", {{60, "\x1b[32;1:3u\x1b[1;1:3C"}}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        console.attach(sim);
+        reset_play_state();
+        sim.set_kitty(c.kitty);
+        console.set_traits({AmbiguousWidth::narrow, c.kitty, false});
+        set_up_question(4);
+        const std::uint64_t t0 = now();
+        sim.send(c.together, t0 + 20);
+        for (const Later& later : c.later) {
+            sim.send(later.bytes, t0 + 20 + later.after_ms);
+        }
+        // Should the keys be lost, the clock runs out and there is no answer.
+        const std::optional<Answer> given = answer();
+        ASSERT_TRUE(given);
+        EXPECT_EQ(given->index, c.index);
+        EXPECT_LT(given->reaction_ms, 300U);
+    }
+}
+
 }  // namespace
 }  // namespace kal::test
