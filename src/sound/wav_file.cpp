@@ -304,11 +304,20 @@ HResult WavFile::read_format(const ChunkInfo& fmt) {
     return S_OK;
 }
 
+// A program that writes WAV to a pipe cannot know the length and puts a placeholder near 2 or
+// 4 GiB in the "data" header; a file cut short claims more than it holds too. Either way the
+// sound is the sample bytes that are there, in whole frames, as every player takes it.
 HResult WavFile::seek_to_data() {
-    if (!stream_.seek(riff_chunk_.data_offset + k_form_type_bytes)) {
+    if (!stream_.seek(riff_chunk_.data_offset + k_form_type_bytes) ||
+        !find_chunk(stream_, riff_chunk_, k_data, data_chunk_)) {
         return E_FAIL;
     }
-    return find_chunk(stream_, riff_chunk_, k_data, data_chunk_) ? S_OK : E_FAIL;
+    const std::uint64_t there = stream_.size() - data_chunk_.data_offset;
+    if (data_chunk_.size > there) {
+        const std::uint64_t frame = std::max<std::uint16_t>(format_->block_align, 1);
+        data_chunk_.size = static_cast<std::uint32_t>(there - there % frame);
+    }
+    return S_OK;
 }
 
 HResult WavFile::read(std::uint8_t* buffer, std::uint32_t wanted, std::uint32_t* read_count) {

@@ -101,7 +101,8 @@ public:
     HResult open_memory(std::span<const std::uint8_t> bytes);
     // The format record after a successful open; nullptr while there is none.
     [[nodiscard]] const WaveFormat* format() const { return format_ ? &*format_ : nullptr; }
-    // The size the "data" chunk declares, taken once at open.
+    // The size of the sample data, taken once at open: what the "data" chunk declares, or, when
+    // it runs past the end of the file, the whole frames that are there.
     [[nodiscard]] std::uint32_t data_size() const { return data_size_; }
     // Copies up to wanted sample bytes. On any failure *read_count is 0, even when some bytes
     // already reached the buffer.
