@@ -31,7 +31,7 @@ public:
     TermSize terminal_size() override { return {}; }
     bool take_redraw_request() override { return false; }
     void set_keyboard_protocol(bool) override {}
-    bool read_line(std::string&) override { return false; }
+    void set_line_input(bool) override {}
     void discard_input() override {}
     void interrupt() override {}
     AudioDevice& audio() override { return audio_; }

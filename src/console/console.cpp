@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdio>
 
+#include "console/line_editor.hpp"
 #include "console/text.hpp"
 
 namespace kal {
@@ -23,15 +24,15 @@ constexpr std::size_t k_split_cell_reserve = 64;
 constexpr int k_probe_row = 2;
 constexpr int k_probe_narrow_column = 2;
 constexpr int k_probe_wide_column = 3;
+// Blanks part the words of a typed line.
+constexpr const char* k_blanks = " \t\r\n\v\f";
+// A line being typed waits for input at most this long between two looks at the terminal.
+constexpr std::uint64_t k_line_wait_ms = 1000;
 
 // Joystick codes answer -1: a terminal has no joysticks.
 bool is_joystick_code(int code) {
     return (code >= 272 && code <= 274) || code == 279 || (code >= 280 && code <= 282) ||
            code == 287;
-}
-
-bool is_control(char32_t ch) {
-    return ch < 0x20 || ch == 0x7F || (ch >= 0x80 && ch < 0xA0);
 }
 
 bool on_screen(int x, int y) {
@@ -235,7 +236,7 @@ void Console::print(std::string_view text) {
     std::size_t pos = 0;
     while (pos < text.size()) {
         const char32_t ch = next_code_point(text, pos);
-        if (!is_control(ch)) {
+        if (!is_control_character(ch)) {
             put_char(ch);
         }
     }
@@ -447,9 +448,9 @@ int Console::inkey(int code) {
 
 bool Console::read_word(std::string& word) {
     for (;;) {
-        const std::size_t start = pending_words_.find_first_not_of(" \t\r\n\v\f");
+        const std::size_t start = pending_words_.find_first_not_of(k_blanks);
         if (start != std::string::npos) {
-            const std::size_t end = pending_words_.find_first_of(" \t\r\n\v\f", start);
+            const std::size_t end = pending_words_.find_first_of(k_blanks, start);
             word = pending_words_.substr(start, end - start);
             pending_words_.erase(0, end == std::string::npos ? pending_words_.size() : end);
             return true;
@@ -458,37 +459,81 @@ bool Console::read_word(std::string& word) {
         if (platform_ == nullptr) {
             return false;
         }
-        // The terminal echoes the name where its cursor stands. Keys pressed before the
-        // question must not turn up in the name.
-        place_terminal_cursor();
-        flush();
-        platform_->discard_input();
-        pending_events_.clear();
-        decoder_.reset();
-        std::string line;
-        const int echo_x = x_;
-        const bool read = platform_->read_line(line);
-        // The terminal echoed the line itself; keep our picture of the screen in step.
-        std::size_t pos = 0;
-        int x = echo_x;
-        while (pos < line.size()) {
-            const char32_t ch = next_code_point(line, pos);
-            const int width = cp932_width(ch);
-            if (!is_control(ch)) {
-                screen_.put(x, y_, ch, width, fg_, bg_);
-                x += width;
-            }
-        }
-        terminal_x_ = 0;
-        // Keys held when the line began were let go while the terminal edited the line, where
-        // no release reaches the game.
+        const bool read = read_line_in_field(pending_words_);
+        // Keys held when the line began were let go while it was typed, and no release of
+        // theirs reaches the game: the keyboard protocol was off.
         tracker_.reset();
         key_state_ = {};
         if (!read) {
+            pending_words_.clear();
             return false;
         }
-        pending_words_ = line;
     }
+}
+
+bool Console::read_line_in_field(std::string& line) {
+    // Keys pressed before the question must not turn up in the line, and the keys come as the
+    // characters they type.
+    platform_->set_keyboard_protocol(false);
+    platform_->discard_input();
+    platform_->set_line_input(true);
+    pending_events_.clear();
+    decoder_.set_text_mode(true);
+    const int field_x = x_;
+    LineEditor editor(traits_.shift_jis);
+    echo_line(editor, field_x);
+    while (editor.state() == LineEditor::State::typing) {
+        flush();
+        platform_->wait_input(platform_->now_ms() + k_line_wait_ms);
+        if (take_typed(editor)) {
+            echo_line(editor, field_x);
+        }
+    }
+    flush();
+    decoder_.set_text_mode(false);
+    platform_->set_line_input(false);
+    platform_->set_keyboard_protocol(traits_.kitty_keyboard);
+    line = editor.text();
+    return editor.state() == LineEditor::State::line_done;
+}
+
+bool Console::take_typed(LineEditor& editor) {
+    std::array<char, InputEvents::k_capacity> buffer{};
+    InputEvents events;
+    bool typed = false;
+    while (editor.state() == LineEditor::State::typing) {
+        const std::size_t count = platform_->read_input(buffer);
+        const std::uint64_t time = platform_->now_ms();
+        if (count == 0) {
+            decoder_.timeout(time);
+            break;
+        }
+        events.clear();
+        decoder_.feed(std::string_view(buffer.data(), count), time, events);
+        for (const InputEvent& event : events) {
+            if (event.kind == InputEvent::Kind::text) {
+                editor.type(static_cast<unsigned char>(event.code));
+                typed = true;
+            } else if (event.kind == InputEvent::Kind::interrupt) {
+                platform_->interrupt();
+            }
+        }
+    }
+    return typed;
+}
+
+// The line as it stands, from the field's first column to the end of the row, with the cursor
+// after it: one column is kept free for the cursor, so nothing typed ever reaches the last
+// column, wraps or scrolls the screen.
+void Console::echo_line(const LineEditor& editor, int field_x) {
+    const int columns = k_screen_cols - field_x;
+    x_ = field_x;
+    print(editor.shown(columns));
+    const int cursor_x = x_;
+    while (x_ <= k_screen_cols) {
+        put_char(U' ');
+    }
+    locate(cursor_x, y_);
 }
 
 void Console::handle_redraw_request() {

@@ -15,6 +15,7 @@
 
 #include "console/key_decoder.hpp"
 #include "console/key_state.hpp"
+#include "console/line_editor.hpp"
 #include "console/screen_buffer.hpp"
 #include "platform/platform.hpp"
 
@@ -91,9 +92,10 @@ public:
     // Writes out everything gathered so far in one write.
     void flush();
 
-    // Reads one word of the terminal's line input for the name entry, with the terminal's own
-    // echo and line editing. A second word of the same line stays for the next call. Returns
-    // false when the input has ended.
+    // Reads one word of a line typed for the name entry. The line is echoed from the cursor
+    // on, and only up to the end of its row: the end of a long line shows, and the screen never
+    // scrolls. A second word of the same line stays for the next call. Returns false when the
+    // input has ended.
     bool read_word(std::string& word);
 
     SoundId load_sound(const char* name);
@@ -139,6 +141,9 @@ private:
     void repair_split_cells();
     void take_input();
     void apply_pending_events();
+    bool read_line_in_field(std::string& line);
+    bool take_typed(LineEditor& editor);
+    void echo_line(const LineEditor& editor, int field_x);
     void answer_query(const InputEvent& event);
     void handle_redraw_request();
     void repaint();

@@ -32,6 +32,11 @@ void KeyDecoder::reset() {
     utf8_left_ = 0;
 }
 
+void KeyDecoder::set_text_mode(bool text) {
+    text_mode_ = text;
+    reset();
+}
+
 void KeyDecoder::timeout(std::uint64_t now_ms) {
     if (state_ != State::ground && now_ms - sequence_started_ms_ >= k_escape_timeout_ms) {
         reset();
@@ -51,6 +56,13 @@ void KeyDecoder::feed_byte(unsigned char byte, InputEvents& out) {
     if (byte == k_esc && state_ != State::string) {
         state_ = State::escape;
         sequence_started_ms_ = now_ms_;
+        return;
+    }
+    // In a line being typed, a control character breaks off any sequence and counts: an Enter
+    // after a stray Alt key still ends the line.
+    if (text_mode_ && byte < 0x20 && byte != k_esc) {
+        state_ = State::ground;
+        emit_text(byte, out);
         return;
     }
     switch (state_) {
@@ -94,7 +106,9 @@ void KeyDecoder::feed_byte(unsigned char byte, InputEvents& out) {
 }
 
 void KeyDecoder::ground(unsigned char byte, InputEvents& out) {
-    if (byte == ' ') {
+    if (text_mode_) {
+        emit_text(byte, out);
+    } else if (byte == ' ') {
         emit_key(k_code_space, KeyAction::press, out);
     } else if (byte >= 0xC0 && byte < 0xF8) {
         // The continuation bytes of a stray UTF-8 character are dropped with it.
@@ -220,6 +234,14 @@ void KeyDecoder::emit_key(int code, KeyAction action, InputEvents& out) const {
     event.kind = InputEvent::Kind::key;
     event.code = code;
     event.action = action;
+    event.time_ms = now_ms_;
+    out.push(event);
+}
+
+void KeyDecoder::emit_text(unsigned char byte, InputEvents& out) const {
+    InputEvent event;
+    event.kind = InputEvent::Kind::text;
+    event.code = byte;
     event.time_ms = now_ms_;
     out.push(event);
 }

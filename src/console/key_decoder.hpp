@@ -3,7 +3,8 @@
 // Turns the terminal's byte stream into the few events the game cares about: Space, Left and
 // Right pressed, repeated or released, Ctrl+C under the kitty keyboard protocol, and the
 // terminal's answers to the start-up queries. Every other sequence is consumed whole and
-// dropped. It is a pure function of bytes and time, so it is tested without a terminal.
+// dropped. While a line is typed, the bytes outside sequences come out as typed text instead
+// of keys. It is a pure function of bytes and time, so it is tested without a terminal.
 
 #include <array>
 #include <cstddef>
@@ -21,6 +22,7 @@ struct InputEvent {
         kitty_flags,    // the terminal speaks the kitty keyboard protocol
         cursor_report,  // row and column of a cursor position report
         device_attributes,
+        text,  // a byte typed outside any sequence, in code; only while a line is typed
     };
     Kind kind = Kind::key;
     int code = 0;
@@ -62,6 +64,8 @@ public:
     // Lets time pass without input: an unfinished sequence that has waited too long is dropped.
     void timeout(std::uint64_t now_ms);
     void reset();
+    // Bytes outside sequences come out as text events (a line being typed) or as keys.
+    void set_text_mode(bool text);
 
 private:
     enum class State : std::uint8_t { ground, escape, csi, ss3, string, string_escape, utf8 };
@@ -72,10 +76,12 @@ private:
     void csi(unsigned char byte, InputEvents& out);
     void finish_csi(unsigned char final_byte, InputEvents& out);
     void emit_key(int code, KeyAction action, InputEvents& out) const;
+    void emit_text(unsigned char byte, InputEvents& out) const;
 
     // Fields kept of a control sequence; any further ones are consumed and ignored.
     static constexpr std::size_t k_max_params = 8;
     State state_ = State::ground;
+    bool text_mode_ = false;
     std::uint64_t sequence_started_ms_ = 0;
     std::uint64_t now_ms_ = 0;
     int utf8_left_ = 0;

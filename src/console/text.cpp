@@ -234,4 +234,40 @@ bool utf8_to_cp932(std::string_view text, std::string& out) {
     return cp932_encoder().convert(text, out);
 }
 
+bool is_control_character(char32_t ch) {
+    return ch < 0x20 || ch == 0x7F || (ch >= 0x80 && ch < 0xA0);
+}
+
+bool cp932_holds(char32_t ch) {
+    std::string utf8;
+    append_utf8(utf8, ch);
+    std::string bytes;
+    return utf8_to_cp932(utf8, bytes);
+}
+
+std::size_t cp932_char_bytes(std::string_view bytes, std::size_t pos) {
+    const bool lead = is_cp932_lead_byte(static_cast<unsigned char>(bytes[pos]));
+    return lead && pos + 1 < bytes.size() ? 2 : 1;
+}
+
+std::string decode_typed(std::string_view bytes, bool cp932) {
+    std::string out;
+    std::size_t pos = 0;
+    while (pos < bytes.size()) {
+        if (!cp932) {
+            append_utf8(out, next_code_point(bytes, pos));
+            continue;
+        }
+        const std::size_t length = cp932_char_bytes(bytes, pos);
+        std::string converted;
+        if (cp932_decoder().convert(bytes.substr(pos, length), converted) && !converted.empty()) {
+            out += converted;
+        } else {
+            append_utf8(out, U'\uFFFD');
+        }
+        pos += length;
+    }
+    return out;
+}
+
 }  // namespace kal

@@ -38,4 +38,19 @@ std::string cp932_to_utf8(std::string_view bytes);
 // no code page 932 form.
 bool utf8_to_cp932(std::string_view text, std::string& out);
 
+// C0 and C1 control characters and DEL: never drawn, never part of a name.
+bool is_control_character(char32_t ch);
+
+// Whether code page 932 has the character, so that a name may hold it.
+bool cp932_holds(char32_t ch);
+
+// The bytes the code page 932 character at pos takes: two for a lead byte that has a byte after
+// it, else one.
+std::size_t cp932_char_bytes(std::string_view bytes, std::size_t pos);
+
+// Text typed at the terminal, in code page 932 (under a Shift-JIS locale) or UTF-8, as UTF-8;
+// a byte sequence that is not a character of that encoding becomes U+FFFD, which no name may
+// hold.
+std::string decode_typed(std::string_view bytes, bool cp932);
+
 }  // namespace kal

@@ -82,9 +82,11 @@ public:
     // every way out of the program.
     virtual void set_keyboard_protocol(bool pushed) = 0;
 
-    // Hands the terminal to its own line editing and echo and reads one line without the
-    // line end. Returns false at the end of input. Raw mode is back when it returns.
-    virtual bool read_line(std::string& line) = 0;
+    // While on, the game reads a line typed at the terminal and echoes it itself (the name
+    // entry): an input that has ended for good then does not end the program but reads as
+    // Ctrl-D (byte 4) at every read, as a terminal's own line editing reads it, so that the game
+    // keeps what was typed and ends by itself.
+    virtual void set_line_input(bool on) = 0;
 
     // Drops terminal input that is waiting, typed ahead of a line read.
     virtual void discard_input() = 0;

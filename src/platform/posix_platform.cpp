@@ -23,7 +23,8 @@ struct Session {
     bool saved_valid = false;
     bool input_is_tty = false;
     bool output_open = true;
-    bool input_ended = false;  // at a line read; the name entry then ends the game itself
+    bool line_input = false;   // the game reads a line: an ended input reads as Ctrl-D
+    bool input_ended = false;  // during a line read; the name entry then ends the game itself
     volatile sig_atomic_t active = 0;
     volatile sig_atomic_t keyboard_pushed = 0;
     volatile sig_atomic_t redraw_requested = 0;
@@ -165,6 +166,16 @@ bool input_gone(short revents) {
     std::_Exit(0);
 }
 
+// Outside a line read the game ends here; during one, the line reads Ctrl-D from now on.
+void input_has_ended() {
+    if (!session.line_input) {
+        end_for_want_of_input();
+    }
+    session.input_ended = true;
+}
+
+constexpr char k_end_of_input = 0x04;  // Ctrl-D
+
 }  // namespace
 
 PosixPlatform::PosixPlatform(AudioDevice& audio) : audio_(audio) {}
@@ -219,6 +230,10 @@ void PosixPlatform::wait_input(std::uint64_t deadline_ms) {
     const auto now_ns =
         static_cast<std::int64_t>(now.tv_sec) * 1000000000 + static_cast<std::int64_t>(now.tv_nsec);
     const auto deadline_ns = static_cast<std::int64_t>(deadline_ms) * 1000000;
+    if (session.input_ended) {
+        input_has_ended();
+        return;
+    }
     if (deadline_ns <= now_ns) {
         return;
     }
@@ -226,29 +241,31 @@ void PosixPlatform::wait_input(std::uint64_t deadline_ms) {
     const timespec timeout{static_cast<time_t>(left_ns / 1000000000),
                            static_cast<long>(left_ns % 1000000000)};
     pollfd input{k_in, POLLIN, 0};
-    const bool watch_input = !session.input_ended;
-    ppoll(&input, watch_input ? 1 : 0, &timeout, nullptr);
-    if (watch_input && session.input_is_tty && (input.revents & (POLLHUP | POLLERR)) != 0) {
+    ppoll(&input, 1, &timeout, nullptr);
+    if (session.input_is_tty && (input.revents & (POLLHUP | POLLERR)) != 0) {
         // The terminal has gone (its window was closed) and the hang-up signal did not reach
         // us, as when the shell that started the game does not pass it on. Every poll would
         // return at once from now on: end as the hang-up would have ended the game.
         std::raise(SIGHUP);
     }
-    if (watch_input && input_gone(input.revents)) {
-        end_for_want_of_input();
+    if (input_gone(input.revents)) {
+        input_has_ended();
     }
 }
 
 std::size_t PosixPlatform::read_input(std::span<char> buffer) {
     if (session.input_ended) {
-        return 0;
+        input_has_ended();
+        buffer[0] = k_end_of_input;
+        return 1;
     }
     if (!session.input_is_tty) {
         // A pipe or file has no non-blocking mode of its own: ask first.
         pollfd input{k_in, POLLIN, 0};
         const int ready = poll(&input, 1, 0);
         if (ready > 0 && input_gone(input.revents)) {
-            end_for_want_of_input();
+            input_has_ended();
+            return read_input(buffer);
         }
         if (ready <= 0 || (input.revents & POLLIN) == 0) {
             return 0;
@@ -260,7 +277,8 @@ std::size_t PosixPlatform::read_input(std::span<char> buffer) {
     }
     const bool interrupted = count < 0 && (errno == EINTR || errno == EAGAIN);
     if (!session.input_is_tty && !interrupted) {
-        end_for_want_of_input();
+        input_has_ended();
+        return read_input(buffer);
     }
     return 0;
 }
@@ -299,46 +317,8 @@ void PosixPlatform::set_keyboard_protocol(bool pushed) {
     session.keyboard_pushed = pushed ? 1 : 0;
 }
 
-bool PosixPlatform::read_line(std::string& line) {
-    line.clear();
-    if (session.input_ended) {
-        return false;
-    }
-    const bool pushed = session.keyboard_pushed != 0;
-    set_keyboard_protocol(false);
-    // The terminal's own line editing and echo, as the shell had them.
-    termios cooked = session.saved;
-    cooked.c_lflag |= static_cast<tcflag_t>(ICANON | ECHO);
-    if (session.saved_valid) {
-        tcsetattr(k_in, TCSANOW, &cooked);
-    }
-    bool ended = false;
-    for (;;) {
-        char byte = 0;
-        const ssize_t count = ::read(k_in, &byte, 1);
-        if (count < 0 && errno == EINTR) {
-            // A stop and resume (Ctrl-Z, fg) set raw mode again, where a read with nothing
-            // typed returns at once and would read as the end of input.
-            if (session.saved_valid) {
-                tcsetattr(k_in, TCSANOW, &cooked);
-            }
-            continue;
-        }
-        if (count <= 0) {
-            ended = true;
-            break;
-        }
-        if (byte == '\n') {
-            break;
-        }
-        line += byte;
-    }
-    if (ended) {
-        session.input_ended = true;
-    }
-    enter_raw_mode();
-    set_keyboard_protocol(pushed);
-    return !ended || !line.empty();
+void PosixPlatform::set_line_input(bool on) {
+    session.line_input = on;
 }
 
 void PosixPlatform::discard_input() {

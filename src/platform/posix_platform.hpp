@@ -30,7 +30,7 @@ public:
     TermSize terminal_size() override;
     bool take_redraw_request() override;
     void set_keyboard_protocol(bool pushed) override;
-    bool read_line(std::string& line) override;
+    void set_line_input(bool on) override;
     void discard_input() override;
     void interrupt() override;
     AudioDevice& audio() override { return audio_; }

@@ -202,12 +202,12 @@ void announce_place(int place, const ResultSounds& sounds) {
 // then keeps an empty name.
 bool enter_name(RankEntry& entry) {
     console.set_cursor(true, 0);
-    print_at(15, 24, 9, k_keep, "名前をエントリーして下さい(半角14文字以内):");
     std::string word;
     bool accepted = false;
     bool input_open = true;
     while (input_open && !accepted) {
         play_music(k_track_result);
+        print_at(15, 24, 9, k_keep, "名前をエントリーして下さい(半角14文字以内):");
         blank(k_name_x, k_name_y, k_name_area_columns);
         console.locate(k_name_x, k_name_y);
         input_open = console.read_word(word);

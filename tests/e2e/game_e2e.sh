@@ -116,6 +116,17 @@ AGameThatReachesTheFifthPlaceTakesTheTypedName() {
     space_until "$NAME_PROMPT" 10
     expect_at 10 23 "位にランクイン!"
     wait_at 15 24 "$NAME_PROMPT" 5
+    # A word too long for the field shows its end there and is asked for again; the screen
+    # never scrolls.
+    tmx send-keys -t game -l "$(printf 'W%.0s' {1..36})"
+    wait_at 58 24 "$(printf 'W%.0s' {1..22})" 5
+    tmx send-keys -t game Enter
+    sleep 0.5
+    snap
+    expect_at 68 3 "RESULT"
+    expect_at 15 24 "$NAME_PROMPT"
+    [[ -z "$(row 25 | tr -d ' ')" ]] || fail "the name ran onto row 25"
+    [[ "$(text_from 58 24 | tr -d ' ')" == "" ]] || fail "the refused word was not cleared"
     tmx send-keys -t game "ABC" Enter
     wait_at 36 25 "$THANKS" 10
     wait_at 46 22 "ABC" 5

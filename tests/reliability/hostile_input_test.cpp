@@ -111,7 +111,10 @@ TEST_F(HostileInputTest, RandomLinesAtTheNameEntryLeaveAWholeRankingWithAPrintab
         play.score = 400;
         for (int line = 0; line < 200; ++line) {
             std::string text = random_bytes(random, random() % 40);
-            std::replace(text.begin(), text.end(), '\n', ' ');
+            // Enter and Ctrl-D end a line or the input wherever they are typed.
+            for (const char ends : {'\n', '\r', '\x04'}) {
+                std::replace(text.begin(), text.end(), ends, ' ');
+            }
             sim.add_line(text);
         }
         sim.add_line("END");

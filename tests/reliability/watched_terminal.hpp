@@ -34,7 +34,7 @@ public:
     TermSize terminal_size() override { return sim_.terminal_size(); }
     bool take_redraw_request() override { return sim_.take_redraw_request(); }
     void set_keyboard_protocol(bool pushed) override { sim_.set_keyboard_protocol(pushed); }
-    bool read_line(std::string& line) override { return sim_.read_line(line); }
+    void set_line_input(bool on) override { sim_.set_line_input(on); }
     void discard_input() override { sim_.discard_input(); }
     void interrupt() override { sim_.interrupt(); }
     AudioDevice& audio() override { return audio_ != nullptr ? *audio_ : sim_.audio(); }

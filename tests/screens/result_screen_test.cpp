@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "console/text.hpp"
 #include "game_fixture.hpp"
 #include "play/play_state.hpp"
 #include "rank_files.hpp"
@@ -21,6 +22,7 @@ namespace kal {
 namespace {
 
 using test::Bytes;
+using test::columns_of;
 using test::rank_record;
 using test::read_bytes;
 using test::read_digit;
@@ -35,6 +37,11 @@ constexpr std::uint64_t k_first_cue_ms = 2100;
 constexpr std::uint64_t k_roulette_ms = 9100;
 constexpr std::uint64_t k_space_in_roulette_ms = 9500;
 constexpr std::uint64_t k_space_after_result_ms = 12000;
+// Well after the name prompt stands.
+constexpr std::uint64_t k_typing_ms = 20000;
+constexpr std::uint64_t k_keystroke_ms = 30;
+
+constexpr std::string_view k_name_prompt = "名前をエントリーして下さい(半角14文字以内):";
 
 constexpr Counts k_all_correct{6, 6, 6, 6, 6, 10};
 constexpr Counts k_none_correct{0, 0, 0, 0, 0, 0};
@@ -71,6 +78,17 @@ protected:
             sim.add_line(line);
         }
         return result_screen();
+    }
+
+    // Sends the bytes one by one, as typed, from start_ + k_typing_ms on; a string in the list
+    // is one piece, pasted or a key's sequence. Returns when the last piece arrives.
+    std::uint64_t type(const std::vector<std::string>& pieces) {
+        std::uint64_t at = start_ + k_typing_ms;
+        for (const std::string& piece : pieces) {
+            sim.send(piece, at);
+            at += k_keystroke_ms;
+        }
+        return at - k_keystroke_ms;
     }
 
     [[nodiscard]] std::array<int, 3> total_glyphs() const {
@@ -316,6 +334,129 @@ TEST_F(ResultScreenTest, EndingMarksTheGameAndSwitchesToTheTitleMusic) {
     EXPECT_EQ(sim.sim_audio().live.count(current_music), 1U);
     EXPECT_EQ(sim.sim_audio().live.at(current_music), "title.wav");
     EXPECT_EQ(sim.sim_audio().starts_of("result.wav").size(), 1U);
+}
+
+// Keystrokes one by one, each character a piece of its own.
+std::vector<std::string> keystrokes(std::string_view text) {
+    std::vector<std::string> pieces;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::size_t start = pos;
+        next_code_point(text, pos);
+        pieces.emplace_back(text.substr(start, pos - start));
+    }
+    return pieces;
+}
+
+TEST_F(ResultScreenTest, WhateverIsTypedStaysInTheNameFieldAndTheScreenNeverScrolls) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> typed;  // then Enter
+        std::string shown;               // in the field before that Enter
+        std::string then;                // the line typed next, when the first is refused
+        std::string kept;                // code page 932 bytes
+    };
+    const Case cases[] = {
+        {"a word too long for the field", keystrokes(std::string(36, 'W')), std::string(22, 'W'),
+         "NAME", "NAME"},
+        {"wide characters", keystrokes("あいうえおかきくけこさしすせそ"), "おかきくけこさしすせそ",
+         "あい", "\x82\xa0\x82\xa2"},
+        {"pasted words",
+         {"ONE TWO THREE FOUR FIVE SIX SEVEN"},
+         "EE FOUR FIVE SIX SEVEN",
+         "",
+         "ONE"},
+        {"control keys and Backspace",
+         {"\x1b[A", "\x1b[15~", "\x01", "\t", "A", "B", "\x7f", "\x1b[D", "C", "\x07"},
+         " AC",
+         "",
+         "AC"},
+        {"a lone Escape", {"A", "B", "\x1b"}, "AB", "", "AB"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TearDown();
+        SetUp();
+        set_game(354, k_all_correct, 10);
+        const std::uint64_t last = type(c.typed);
+        sim.send("\r", last + 1000);
+        if (!c.then.empty()) {
+            sim.send(c.then + "\r", last + 2000);
+        }
+        std::string field_before_enter;
+        std::vector<std::string> problems;
+        sim.on_wait([&](test::SimPlatform& s) {
+            if (s.now_ms() < start_ + k_roulette_ms) {
+                return;
+            }
+            if (s.row(25) != std::string(80, ' ')) {
+                problems.push_back("row 25: " + s.row(25));
+            }
+            if (!s.shows_at(68, 3, "RESULT")) {
+                problems.push_back("RESULT moved");
+            }
+            if (s.now_ms() >= last && s.now_ms() < last + 1000) {
+                field_before_enter = s.text(58, 24, 23);
+                if (!s.shows_at(15, 24, k_name_prompt)) {
+                    problems.push_back("the prompt is gone");
+                }
+            }
+        });
+        EXPECT_EQ(run(), Screen::ranking_board);
+        EXPECT_EQ(problems, std::vector<std::string>{});
+        EXPECT_EQ(field_before_enter, c.shown + std::string(23 - columns_of(c.shown), ' '));
+        EXPECT_EQ(std::string(rank_table[0].name.data()), c.kept);
+    }
+}
+
+TEST_F(ResultScreenTest, ThePromptAndTheFieldComeBackWhenTheScreenIsRepaintedDuringTheEntry) {
+    set_game(354, k_all_correct, 10);
+    const std::uint64_t last = type(keystrokes("NAM"));
+    sim.send("E\r", last + 3000);
+    std::string after_repaint;
+    bool wiped = false;
+    sim.on_wait([&](test::SimPlatform& s) {
+        if (!wiped && s.now_ms() > last) {
+            // Stopped with Ctrl-Z, the screen was drawn over meanwhile; the game resumes.
+            s.write_output("\x1b[0m\x1b[2J");
+            s.resize(80, 25);
+            wiped = true;
+        } else if (wiped && after_repaint.empty() && s.now_ms() > last + 1500) {
+            after_repaint = s.text(15, 24, 66);
+        }
+    });
+    EXPECT_EQ(run(), Screen::ranking_board);
+    EXPECT_EQ(after_repaint, std::string(k_name_prompt) + "NAM" + std::string(20, ' '));
+    EXPECT_EQ(std::string(rank_table[0].name.data()), "NAME");
+}
+
+TEST_F(ResultScreenTest, ANameIsTypedInTheLocalesOwnEncoding) {
+    struct Case {
+        const char* what;
+        bool shift_jis;
+        std::vector<std::string> lines;
+        std::string kept;  // code page 932 bytes
+    };
+    const Case cases[] = {
+        {"Shift-JIS", true, {"\x82\xa0\x82\xa2\x82\xa4"}, "\x82\xa0\x82\xa2\x82\xa4"},
+        {"Shift-JIS half-width katakana", true, {"\xb1\xb2\xb3"}, "\xb1\xb2\xb3"},
+        {"Shift-JIS, 16 bytes then 14",
+         true,
+         {std::string("\x82\xa0", 2) + std::string(14, 'A'), std::string(14, 'B')},
+         std::string(14, 'B')},
+        {"Shift-JIS, a byte that is no character", true, {"A\x85\x40", "OK"}, "OK"},
+        {"UTF-8", false, {"あいう"}, "\x82\xa0\x82\xa2\x82\xa4"},
+        {"UTF-8, code page 932 bytes are no UTF-8", false, {"\x82\xa0", "OK"}, "OK"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TearDown();
+        SetUp();
+        console.set_traits({AmbiguousWidth::narrow, true, c.shift_jis});
+        set_game(354, k_all_correct, 10);
+        EXPECT_EQ(run(c.lines), Screen::ranking_board);
+        EXPECT_EQ(std::string(rank_table[0].name.data()), c.kept);
+    }
 }
 
 }  // namespace

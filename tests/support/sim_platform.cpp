@@ -129,7 +129,7 @@ void SimPlatform::wait_input(std::uint64_t deadline_ms) {
     for (const auto& look : looks_) {
         look(*this);
     }
-    if (!input_.empty() && input_.begin()->first <= now_) {
+    if ((!input_.empty() && input_.begin()->first <= now_) || input_ended()) {
         return;
     }
     std::uint64_t until = deadline_ms;
@@ -145,6 +145,10 @@ void SimPlatform::wait_input(std::uint64_t deadline_ms) {
 }
 
 std::size_t SimPlatform::read_input(std::span<char> buffer) {
+    if (input_ended()) {
+        buffer[0] = '\x04';  // an ended input reads as Ctrl-D while a line is read
+        return 1;
+    }
     std::size_t count = 0;
     while (!input_.empty() && input_.begin()->first <= now_) {
         std::string& bytes = input_.begin()->second;
@@ -172,13 +176,12 @@ bool SimPlatform::take_redraw_request() {
     return redraw;
 }
 
-bool SimPlatform::read_line(std::string& line) {
-    if (lines_.empty()) {
-        return false;
+void SimPlatform::set_line_input(bool on) {
+    line_input_ = on;
+    if (on && !lines_.empty()) {
+        send(lines_.front() + "\r", now_);
+        lines_.pop_front();
     }
-    line = lines_.front();
-    lines_.pop_front();
-    return true;
 }
 
 void SimPlatform::discard_input() {

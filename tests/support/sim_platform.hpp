@@ -74,7 +74,7 @@ public:
     TermSize terminal_size() override { return size_; }
     bool take_redraw_request() override;
     void set_keyboard_protocol(bool pushed) override { keyboard_pushed = pushed; }
-    bool read_line(std::string& line) override;
+    void set_line_input(bool on) override;
     void discard_input() override;
     void interrupt() override { interrupted = true; }
     AudioDevice& audio() override { return audio_; }
@@ -86,6 +86,9 @@ public:
     void release(int key, std::uint64_t at_ms);
     void tap(int key, std::uint64_t at_ms, std::uint64_t hold_ms = 60);
     void send(std::string bytes, std::uint64_t at_ms);
+    // A line the player types, followed by Enter, as soon as the game next reads a line. While
+    // the game reads a line and neither such a line nor any other input is left to come, the
+    // input has ended.
     void add_line(std::string line) { lines_.push_back(std::move(line)); }
     void resize(int cols, int rows);
     void set_kitty(bool kitty) { kitty_ = kitty; }
@@ -117,6 +120,8 @@ public:
 
 private:
     void auto_repeat(int key, std::uint64_t from_ms, std::uint64_t until_ms);
+    // While the game reads a line, nothing more to come is the end of the input.
+    [[nodiscard]] bool input_ended() const { return line_input_ && input_.empty(); }
 
     std::uint64_t now_ = 1000;
     std::uint64_t limit_ = 4ULL * 60 * 60 * 1000;
@@ -126,6 +131,7 @@ private:
     std::multimap<std::uint64_t, std::string> input_;
     std::map<int, std::uint64_t> held_since_;
     std::deque<std::string> lines_;
+    bool line_input_ = false;
     std::vector<std::function<void(SimPlatform&)>> looks_;
     VTerm* vt_;
     VTermScreen* screen_;
