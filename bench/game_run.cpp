@@ -19,10 +19,7 @@
 namespace kal::bench {
 namespace {
 
-// What the terminal says about itself: the probe character went one cell (it draws box drawing
-// narrow), then the device attributes of a VT220-class terminal; no kitty keyboard protocol.
 constexpr std::string_view k_device_attributes_query = "\x1b[c";
-constexpr std::string_view k_terminal_answer = "\x1b[2;2R\x1b[?62c";
 
 constexpr std::string_view k_title_marker = "[SPACE]";
 constexpr std::string_view k_result_prompt = "Press SPACE KEY";
@@ -209,7 +206,7 @@ void ScriptedGame::answer_queries(std::string_view bytes) {
     }
     query_tail_ += bytes;
     if (query_tail_.find(k_device_attributes_query) != std::string::npos) {
-        term_.send(k_terminal_answer);
+        term_.send(options_.terminal_answer);
         answered_terminal_ = true;
     }
     if (query_tail_.size() > k_device_attributes_query.size()) {

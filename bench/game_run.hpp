@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "game_side.hpp"
@@ -61,8 +62,23 @@ struct RunRecord {
     std::string failure;                      // empty when the script ran through
 };
 
+// The answer of a terminal that draws box drawing narrow and speaks no kitty keyboard
+// protocol, to the start-up queries: the probe character went one cell, then its device
+// attributes.
+struct TerminalAnswer {
+    std::string_view name;
+    std::string_view bytes;
+};
+inline constexpr TerminalAnswer k_terminal_answers[] = {
+    {"vt220", "\x1b[2;2R\x1b[?62c"},
+    {"xterm", "\x1b[2;2R\x1b[?64;1;2;6;9;15;16;17;18;21;22;28c"},
+    {"vte", "\x1b[2;2R\x1b[?65;1;9c"},
+    {"tmux", "\x1b[2;2R\x1b[?1;2c"},
+};
+
 struct RunOptions {
-    std::string game;                      // the binary
+    std::string game;  // the binary
+    std::string_view terminal_answer = k_terminal_answers[0].bytes;
     std::vector<std::string> environment;  // added for the game
     std::string trace_log;        // when set, the game runs under perf trace, into this file
     bool start_up_only = false;   // the run ends once the title has settled

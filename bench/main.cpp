@@ -3,7 +3,10 @@
 //
 //   kaleidron-bench --game build/kaleidron [--games 3] [--sound-games 1] [--starts 5]
 //                   [--report FILE] [--questions N] [--idle-seconds S] [--env NAME=VALUE]...
-//                   [--no-trace] [--verbose]
+//                   [--answer-as vt220|xterm|vte|tmux] [--starts-only] [--no-trace] [--verbose]
+//
+// --answer-as answers the start-up queries with that terminal's device attributes;
+// --starts-only measures the starts alone and prints each.
 //
 // The sound games run with OpenAL's null output, which mixes every voice as a sound card
 // would and throws the result away: the processor time and memory of the sound are counted
@@ -12,16 +15,19 @@
 #include <sys/utsname.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "game_run.hpp"
 #include "report.hpp"
+#include "stats.hpp"
 
 namespace {
 
@@ -32,6 +38,7 @@ struct Arguments {
     int games = 3;
     int sound_games = 1;
     int starts = 5;
+    bool starts_only = false;
     bool trace = true;
     std::string report_path;
 };
@@ -47,6 +54,8 @@ bool parse(int argc, char** argv, Arguments& args) {
         const bool has_value = i + 1 < words.size();
         if (word == "--no-trace") {
             args.trace = false;
+        } else if (word == "--starts-only") {
+            args.starts_only = true;
         } else if (word == "--verbose") {
             args.run.verbose = true;
         } else if (!has_value) {
@@ -67,6 +76,16 @@ bool parse(int argc, char** argv, Arguments& args) {
             args.run.idle_seconds = number(words[++i]);
         } else if (word == "--env") {
             args.run.environment.emplace_back(words[++i]);
+        } else if (word == "--answer-as") {
+            const std::string_view name = words[++i];
+            const auto* found = std::find_if(
+                std::begin(kal::bench::k_terminal_answers),
+                std::end(kal::bench::k_terminal_answers),
+                [name](const kal::bench::TerminalAnswer& t) { return t.name == name; });
+            if (found == std::end(kal::bench::k_terminal_answers)) {
+                return false;
+            }
+            args.run.terminal_answer = found->bytes;
         } else {
             return false;
         }
@@ -111,6 +130,17 @@ std::vector<kal::bench::StartUpFigures> measure_starts(const Arguments& args) {
     return starts;
 }
 
+// Each start's time to the complete title, then their median.
+void print_starts(const std::vector<kal::bench::StartUpFigures>& starts) {
+    std::vector<double> times;
+    for (const kal::bench::StartUpFigures& start : starts) {
+        std::printf("title complete %.1f ms after the start\n", start.title_complete_ms);
+        times.push_back(start.title_complete_ms);
+    }
+    std::printf("median %.1f ms, slowest %.1f ms over %zu starts\n", kal::bench::median(times),
+                *std::max_element(times.begin(), times.end()), times.size());
+}
+
 std::vector<kal::bench::RunFigures> play_games(RunOptions options, int games, const char* kind) {
     std::vector<kal::bench::RunFigures> figures;
     for (int i = 0; i < games; ++i) {
@@ -131,10 +161,14 @@ int main(int argc, char** argv) {
         std::fprintf(
             stderr,
             "usage: %s --game PATH [--games N] [--sound-games N] [--starts N] [--report FILE] "
-            "[--questions N] [--idle-seconds S] [--env NAME=VALUE]... [--no-trace] "
-            "[--verbose]\n",
+            "[--questions N] [--idle-seconds S] [--env NAME=VALUE]... "
+            "[--answer-as vt220|xterm|vte|tmux] [--starts-only] [--no-trace] [--verbose]\n",
             argv[0]);
         return 2;
+    }
+    if (args.starts_only) {
+        print_starts(measure_starts(args));
+        return 0;
     }
     const bool traced = args.trace && perf_trace_works();
     const std::string load_before = load_average();
