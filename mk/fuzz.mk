@@ -8,7 +8,7 @@ FUZZ_BUILD    ?= build-fuzz
 FUZZ_SECONDS  ?= 60
 FUZZ_JOBS     ?= 2
 FUZZ_WORK     ?= $(FUZZ_BUILD)/fuzz-work
-FUZZ_TARGETS  := wav_file ranking_board key_decoder
+FUZZ_TARGETS  := wav_file ranking_board key_decoder whole_game
 FUZZ_PACKAGES := clang libclang-rt-14-dev
 
 .PHONY: fuzz fuzz-smoke fuzz-build fuzz-deps

@@ -38,6 +38,8 @@ bool known_event(const InputEvent& event) {
         case InputEvent::Kind::kitty_flags:
         case InputEvent::Kind::device_attributes:
             return true;
+        case InputEvent::Kind::text:
+            return false;  // only while a line is typed
     }
     return false;
 }

@@ -91,6 +91,9 @@ public:
     // input has ended.
     void add_line(std::string line) { lines_.push_back(std::move(line)); }
     void resize(int cols, int rows);
+    // Whether the game is reading a typed line, and whether any input is still to come.
+    [[nodiscard]] bool reading_line() const { return line_input_; }
+    [[nodiscard]] bool input_to_come() const { return !input_.empty(); }
     void set_kitty(bool kitty) { kitty_ = kitty; }
     // Simulated time after which the run is cut short as hung.
     void set_time_limit(std::uint64_t ms) { limit_ = ms; }
