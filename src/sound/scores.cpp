@@ -122,16 +122,17 @@ constexpr Echo k_short_echo{48, 0.22F};
 // their chords across it and what still rings at the end sounds on into the start. Each loop's
 // last bar answers the first three with a fill, so the loop never repeats itself bar for bar.
 
-// Title: F major, bright and inviting: F | Am | Bb | C, the bass walking back up to F.
+// Title: F major, bright and inviting: F | Am | Bb | C, the bass walking back up to F. It is
+// the first thing the game plays, rendered while the title waits for its first key, so it is
+// kept light: two voices of chord and an arpeggio in eighths.
 constexpr std::array k_title_parts{
     Part{lead(2200.0F, 0.25F),
          "o5 l8 c f a > c < a4 g f | e4. f e c < a4 > | d f b- > d c4 < b- a | g4. a g e c e",
          true},
     Part{k_pad, "o4 q8 f1 | e1 | f1 | e1"},
-    Part{k_inner_pad, "o4 q8 c1 | c1 | d1 | c1"},
-    Part{k_inner_pad, "o3 q8 a1 | a1 | b-1 | g1"},
+    Part{k_soft_pad, "o4 q8 c1 | c1 | d1 | c1"},
     Part{arp(2000.0F),
-         "o4 l16 [f a > c < a]4 | [e a > c < a]4 | [f b- > d < b-]4 | [e g > c < g]3 e g > c e"},
+         "o4 l8 [f a > c < a]2 | [e a > c < a]2 | [f b- > d < b-]2 | e g > c < g e g > c e"},
     Part{k_bass, "o2 l8 [f > f <]4 | [a > a <]4 | [b- > b- <]4 | > c < c > c < c e f g a"},
     Part{k_kick, "o3 l4 [c r c r]3 c r c8 c8 c8 r8"},
     Part{k_snare, "l4 [r c]6 r c r8 c16 c16 c8 c8"},

@@ -316,7 +316,7 @@ public:
 
     // The waveform is a template argument, so that each one gets a loop of its own.
     template <Waveform wave>
-    double next() {
+    [[gnu::always_inline]] double next() {
         const double step = vibrato_depth_ == 0.0 ? step_ : step_with_vibrato();
         const double value = shape<wave>(step);
         phase_ = wrap(phase_ + step);
@@ -384,41 +384,20 @@ private:
     std::uint32_t noise_;
 };
 
-class EnvelopeGenerator {
-public:
-    EnvelopeGenerator(const Envelope& envelope, std::size_t gate_frames)
-        : gate_frames_(gate_frames),
-          attack_step_(1.0 / static_cast<double>(
-                                 std::max<std::size_t>(1, ms_to_frames(envelope.attack_ms)))),
-          decay_factor_(sixty_db_factor(ms_to_frames(envelope.decay_ms))),
-          release_factor_(sixty_db_factor(ms_to_frames(envelope.release_ms))),
-          sustain_(envelope.sustain) {}
+// The shape of a note's loudness: a straight rise to full level, an exponential fall toward
+// the sustain level while the note is held, and an exponential fall to silence once it ends.
+struct EnvelopeSteps {
+    explicit EnvelopeSteps(const Envelope& envelope)
+        : attack(1.0 /
+                 static_cast<double>(std::max<std::size_t>(1, ms_to_frames(envelope.attack_ms)))),
+          decay(sixty_db_factor(ms_to_frames(envelope.decay_ms))),
+          release(sixty_db_factor(ms_to_frames(envelope.release_ms))),
+          sustain(envelope.sustain) {}
 
-    double next() {
-        if (frame_++ >= gate_frames_) {
-            level_ *= release_factor_;
-        } else if (attacking_) {
-            level_ += attack_step_;
-            attacking_ = level_ < 1.0;
-            level_ = attacking_ ? level_ : 1.0;
-        } else {
-            level_ = sustain_ + (level_ - sustain_) * decay_factor_;
-        }
-        return level_;
-    }
-
-    // Whether the note has faded below hearing for good.
-    [[nodiscard]] bool finished() const { return !attacking_ && level_ < k_inaudible; }
-
-private:
-    std::size_t gate_frames_;
-    double attack_step_;
-    double decay_factor_;
-    double release_factor_;
-    double sustain_;
-    std::size_t frame_ = 0;
-    double level_ = 0.0;
-    bool attacking_ = true;
+    double attack;   // added per frame
+    double decay;    // the distance to the sustain level is multiplied by this per frame
+    double release;  // multiplied per frame
+    double sustain;
 };
 
 // The filter of one note: its cutoff follows the note's frequency (key_follow, also through a
@@ -446,7 +425,7 @@ public:
         filter_.set_cutoff(base * std::exp2(sweep_ * envelope));
     }
 
-    double next(double input) {
+    [[gnu::always_inline]] double next(double input) {
         const double filtered = filter_.process(input);
         return has_top_ ? top_high_.process(top_low_.process(filtered)) : filtered;
     }
@@ -504,27 +483,58 @@ std::size_t echo_frames(const Timing& timing, const Echo& echo) {
     return timing.frame_at(echo.delay_ticks) * static_cast<std::size_t>(repeats);
 }
 
-template <Waveform wave>
+// The note is rendered phase by phase of its envelope, so that each frame does only the
+// oscillators, the filter (when there is one) and the envelope's one step.
+template <Waveform wave, bool filtered>
 void render_note_as(std::span<float> out, const Timing& timing, const Instrument& instrument,
                     const NoteEvent& note, std::uint32_t seed) {
     const std::size_t start = timing.frame_at(note.start_tick);
     const std::size_t end = std::min(out.size(), note_end(timing, instrument, note));
+    const std::size_t held_end = std::min(end, start + timing.gate_frames(note));
     const double frequency = key_frequency(note.key);
     Oscillator oscillator(instrument, frequency, seed);
     Oscillator second(instrument, frequency * std::exp2(instrument.detune_cents / 1200.0), ~seed);
     const bool doubled = instrument.detune_cents != 0.0F;
     NoteFilter filter(instrument, frequency);
-    EnvelopeGenerator envelope(instrument.envelope, timing.gate_frames(note));
+    const EnvelopeSteps steps(instrument.envelope);
     const double amplitude =
         static_cast<double>(instrument.gain) * note.velocity * (doubled ? 0.5 : 1.0);
     float* const samples = out.data();
-    for (std::size_t frame = start; frame < end && !envelope.finished(); ++frame) {
-        const double level = envelope.next();
-        if (filter.cutoff_due()) {
-            filter.move_cutoff(level, oscillator.frequency());
+    // Inlined into each of the three phases, so that the oscillators and the filter stay in
+    // registers frame after frame.
+    const auto sound = [&](std::size_t frame, double level) __attribute__((always_inline)) {
+        double tone = oscillator.next<wave>() + (doubled ? second.next<wave>() : 0.0);
+        if constexpr (filtered) {
+            if (filter.cutoff_due()) {
+                filter.move_cutoff(level, oscillator.frequency());
+            }
+            tone = filter.next(tone);
         }
-        const double tone = oscillator.next<wave>() + (doubled ? second.next<wave>() : 0.0);
-        samples[frame] += static_cast<float>(amplitude * level * filter.next(tone));
+        samples[frame] += static_cast<float>(amplitude * level * tone);
+    };
+    double level = 0.0;
+    std::size_t frame = start;
+    for (; frame < held_end && level < 1.0; ++frame) {
+        level = std::min(1.0, level + steps.attack);
+        sound(frame, level);
+    }
+    for (; frame < held_end && (steps.sustain > 0.0 || level >= k_inaudible); ++frame) {
+        level = steps.sustain + (level - steps.sustain) * steps.decay;
+        sound(frame, level);
+    }
+    for (frame = std::max(frame, held_end); frame < end && level >= k_inaudible; ++frame) {
+        level *= steps.release;
+        sound(frame, level);
+    }
+}
+
+template <Waveform wave>
+void render_note_as(std::span<float> out, const Timing& timing, const Instrument& instrument,
+                    const NoteEvent& note, std::uint32_t seed) {
+    if (instrument.filter != FilterMode::none || instrument.top_hz > 0.0F) {
+        render_note_as<wave, true>(out, timing, instrument, note, seed);
+    } else {
+        render_note_as<wave, false>(out, timing, instrument, note, seed);
     }
 }
 
@@ -556,9 +566,11 @@ void add_echo(std::span<float> sound, const Timing& timing, const Echo& echo, bo
         return;
     }
     const std::vector<float> dry_end(sound.end() - static_cast<std::ptrdiff_t>(delay), sound.end());
-    for (std::size_t i = 0; i < count; ++i) {
-        const bool has_source = i >= delay || loops;
-        sound[i] += has_source ? echo.feedback * sound[(i + count - delay) % count] : 0.0F;
+    for (std::size_t i = 0; i < delay && loops; ++i) {
+        sound[i] += echo.feedback * dry_end[i];
+    }
+    for (std::size_t i = delay; i < count; ++i) {
+        sound[i] += echo.feedback * sound[i - delay];
     }
     if (!loops) {
         return;
@@ -567,10 +579,9 @@ void add_echo(std::span<float> sound, const Timing& timing, const Echo& echo, bo
     for (std::size_t i = 0; i < delay; ++i) {
         change[i] = echo.feedback * (sound[count - delay + i] - dry_end[i]);
     }
-    for (std::size_t i = 0; i < count; ++i) {
-        float& carried = change[i % delay];
-        sound[i] += carried;
-        carried *= echo.feedback;
+    for (std::size_t i = 0, k = 0; i < count; ++i, k = k + 1 == delay ? 0 : k + 1) {
+        sound[i] += change[k];
+        change[k] *= echo.feedback;
     }
 }
 
@@ -699,12 +710,9 @@ StateVariableFilter::StateVariableFilter(FilterMode mode, double cutoff_hz, doub
     set_cutoff(cutoff_hz);
 }
 
-void StateVariableFilter::set_cutoff(double cutoff_hz) {
+double warped_cutoff(double cutoff_hz) {
     const double cutoff = std::clamp(cutoff_hz, k_lowest_cutoff_hz, k_highest_cutoff_hz);
-    g_ = std::tan(std::numbers::pi * cutoff / k_sample_rate);
-    a1_ = 1.0 / (1.0 + g_ * (g_ + damping_));
-    a2_ = g_ * a1_;
-    a3_ = g_ * a2_;
+    return std::tan(std::numbers::pi * cutoff / k_sample_rate);
 }
 
 std::optional<PartNotes> parse_notes(std::string_view text) {

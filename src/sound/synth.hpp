@@ -37,6 +37,9 @@ inline constexpr std::uint32_t k_ticks_per_beat = k_ticks_per_whole / 4;
 enum class Waveform : std::uint8_t { pulse, triangle, saw, sine, noise };
 enum class FilterMode : std::uint8_t { none, lowpass, bandpass, highpass };
 
+// tan(pi f / rate) for a cutoff f kept well inside the band: the cutoff as a filter sees it.
+double warped_cutoff(double cutoff_hz);
+
 // A two-pole state-variable filter of the topology-preserving kind (trapezoidal integration):
 // its response is that of the analog filter at the warped frequency tan(pi f / rate), so the
 // cutoff and the Q mean what they say up to the top of the band. The band-pass has unity gain
@@ -45,7 +48,13 @@ class StateVariableFilter {
 public:
     StateVariableFilter(FilterMode mode, double cutoff_hz, double q);
 
-    void set_cutoff(double cutoff_hz);
+    // Inline, so that a filter whose cutoff moves stays in registers through a note.
+    void set_cutoff(double cutoff_hz) {
+        const double g = warped_cutoff(cutoff_hz);
+        a1_ = 1.0 / (1.0 + g * (g + damping_));
+        a2_ = g * a1_;
+        a3_ = g * a2_;
+    }
 
     double process(double input) {
         if (mode_ == FilterMode::none) {
@@ -71,7 +80,6 @@ public:
 private:
     FilterMode mode_;
     double damping_;  // 1 / Q
-    double g_ = 0.0;
     double a1_ = 0.0;
     double a2_ = 0.0;
     double a3_ = 0.0;
