@@ -8,7 +8,7 @@ GENERATOR  := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Un
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 
 PACKAGES := g++ cmake ninja-build make pkg-config libopenal-dev libasound2-dev libgtest-dev \
-            libvterm-dev tmux sox python3 libebur128-dev
+            libvterm-dev tmux sox python3 locales libebur128-dev
 
 .PHONY: play build test test-sanitize sounds deps clean
 

@@ -339,6 +339,37 @@ def stats_report(args):
               "colour; --tsv is values; no history is one line; nothing is written")
 
 
+def stats_in_shift_jis(args):
+    """--stats in a Shift-JIS locale: code page 932 like the game, charts in ASCII."""
+    player = Player()
+    try:
+        locales = os.path.join(player.root, "locales")
+        os.mkdir(locales)
+        made = subprocess.run(["localedef", "--no-warnings=ascii", "-f", "SHIFT_JIS", "-i", "ja_JP",
+                               os.path.join(locales, "ja_JP.SJIS")], capture_output=True)
+        if not check(made.returncode == 0, f"localedef failed: {made.stderr[-200:]!r}"):
+            return
+        with open(player.path("history.tsv"), "w", encoding="utf-8") as out:
+            out.write(HISTORY)
+        env = dict(player.env(), LOCPATH=locales, LC_ALL="ja_JP.SJIS")
+        result = subprocess.run([args.game, "--stats"], cwd=player.work, env=env,
+                                stdin=subprocess.DEVNULL, capture_output=True, timeout=10)
+        check(result.returncode == 0, f"exit status {result.returncode}")
+        try:
+            text = result.stdout.decode("cp932")
+        except UnicodeDecodeError as error:
+            check(False, f"not code page 932: {error}")
+            return
+        check(text.startswith("KALEIDRON 訓練の記録"), f"printed {text[:60]!r}")
+        check("ゲーム数 2" in text, "no count of games")
+        check(not any(0x2800 <= ord(ch) <= 0x28FF for ch in text), "braille in code page 932")
+        check(" |#" in text, "no ASCII bars in the totals chart")
+        if not failures:
+            print("--stats in a Shift-JIS locale: code page 932, ASCII charts")
+    finally:
+        player.remove()
+
+
 CASES = {
     "CommandLineAnswersTouchNothing": answers,
     "NoInputAtAllEndsTheGameAtOnce": no_input_at_all,
@@ -346,6 +377,7 @@ CASES = {
     "EndOfInputInAGameEndsItWithTheRankingAsItWas": end_of_input_in_a_game,
     "RankingOptionWithAUsableAndAnUnusableFile": ranking_option,
     "StatsReportIsPlainTextExceptOnATerminal": stats_report,
+    "StatsReportInAShiftJisLocale": stats_in_shift_jis,
 }
 
 
