@@ -92,8 +92,8 @@ std::vector<ChartRow> vertical_bars(const std::vector<int>& heights, int rows, i
 ChartRow horizontal_bar(int halves, int cells, ChartGlyphs glyphs) {
     ChartRow bar;
     for (int cell = 0; cell < cells; ++cell) {
-        const auto covered =
-            static_cast<std::size_t>(std::clamp(halves - cell * k_halves_per_cell, 0, 2));
+        const auto covered = static_cast<std::size_t>(
+            std::clamp(halves - cell * k_halves_per_cell, 0, k_halves_per_cell));
         ChartCell out;
         out.ink = covered > 0 ? Ink::bar : Ink::none;
         out.glyph = glyphs == ChartGlyphs::ascii ? std::string(1, k_ascii_halves[covered])
