@@ -51,9 +51,24 @@ def leftovers(work):
     return [p for p in glob.glob(os.path.join(work, "Rank.dat.*")) if not p.endswith(".test")]
 
 
+# What the title writes once its cursor stands on each item to the right of the first.
+TUTORIAL_DESCRIPTION = "チュートリアル".encode()
+RANKING_DESCRIPTION = "ランキング".encode()
+
+
 def visit_board(game):
-    """Title: Right, Right, SPACE; board: SPACE. The title polls every 100 ms."""
-    for key, pause in ((KEY_RIGHT, 0.25), (KEY_RIGHT, 0.25), (KEY_SPACE, 1.1), (KEY_SPACE, 0.4)):
+    """Title: Right, Right, SPACE; board: SPACE.
+
+    Each Right waits until the cursor has moved: on a terminal without key releases two Rights
+    that reach the game in one read are one held key, and a slow build (sanitizers) may still be
+    rendering the title's sounds when the first arrives.
+    """
+    for key, description in ((KEY_RIGHT, TUTORIAL_DESCRIPTION), (KEY_RIGHT, RANKING_DESCRIPTION)):
+        mark = len(game.written())
+        game.send(key)
+        game.wait_for(description, 5.0, mark)
+        time.sleep(0.25)
+    for key, pause in ((KEY_SPACE, 1.1), (KEY_SPACE, 0.4)):
         game.send(key)
         time.sleep(pause)
 
