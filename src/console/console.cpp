@@ -356,7 +356,7 @@ void Console::flush() {
     }
     repair_split_cells();
     // Colours and a move the game asked for last reach the terminal even with nothing drawn
-    // after them: the terminal's own echo of a typed name takes both.
+    // after them: the cursor shows where the game left it, as in the name's field.
     if (colour_stale_) {
         send_colour();
     }
