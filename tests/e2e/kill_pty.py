@@ -182,7 +182,10 @@ def run_as_shell(command):
         os.tcsetpgrp(0, os.getpid())
         signal.signal(signal.SIGTTOU, signal.SIG_DFL)
         os.execv(command[0], command)
-    os.setpgid(pid, pid)
+    try:
+        os.setpgid(pid, pid)
+    except PermissionError:
+        pass  # the child has already started the game, in the group it made itself
     os.tcsetpgrp(0, pid)
     for number in (signal.SIGHUP, signal.SIGINT, signal.SIGQUIT, signal.SIGTERM, signal.SIGTSTP):
         signal.signal(number, signal.SIG_IGN)
