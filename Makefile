@@ -6,6 +6,8 @@ BUILD      ?= build
 SAN_BUILD  ?= build-sanitize
 GENERATOR  := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Unix Makefiles")
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
+# WERROR=ON turns every warning into an error, as CI builds.
+WERROR     ?= OFF
 
 PACKAGES := g++ cmake ninja-build make pkg-config libopenal-dev libasound2-dev libgtest-dev \
             libvterm-dev tmux sox python3 locales libebur128-dev
@@ -16,14 +18,16 @@ play: deps build
 	./$(BUILD)/kaleidron
 
 build: deps
-	cmake -S . -B $(BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DKALEIDRON_WERROR=$(WERROR)
 	cmake --build $(BUILD) -j $(JOBS)
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 test-sanitize: deps
-	cmake -S . -B $(SAN_BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKALEIDRON_SANITIZE=ON
+	cmake -S . -B $(SAN_BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKALEIDRON_SANITIZE=ON \
+	  -DKALEIDRON_WERROR=$(WERROR)
 	cmake --build $(SAN_BUILD) -j $(JOBS)
 	ctest --test-dir $(SAN_BUILD) --output-on-failure -j $(JOBS)
 
@@ -31,18 +35,24 @@ test-sanitize: deps
 sounds: build
 	./$(BUILD)/kaleidron-sounds sounds
 
+# Installs the Debian packages of the list given that are missing: with apt-get when run as
+# root, otherwise the one command to run is printed and make stops. Every deps target uses it.
+define install_missing
+missing=$$(for p in $(1); do dpkg -s $$p >/dev/null 2>&1 || echo $$p; done); \
+if [ -n "$$missing" ]; then \
+  if [ "$$(id -u)" = 0 ]; then \
+    echo "Installing:" $$missing; \
+    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing >/dev/null; \
+  else \
+    echo "Missing packages. Run:"; \
+    echo "  sudo apt-get install" $$missing; \
+    exit 1; \
+  fi; \
+fi
+endef
+
 deps:
-	@missing=$$(for p in $(PACKAGES); do dpkg -s $$p >/dev/null 2>&1 || echo $$p; done); \
-	if [ -n "$$missing" ]; then \
-	  if [ "$$(id -u)" = 0 ]; then \
-	    echo "Installing:" $$missing; \
-	    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing >/dev/null; \
-	  else \
-	    echo "Missing packages. Run:"; \
-	    echo "  sudo apt-get install" $$missing; \
-	    exit 1; \
-	  fi; \
-	fi
+	@$(call install_missing,$(PACKAGES))
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD) $(PKG_BUILD)

@@ -15,8 +15,17 @@
 #include "glyph_reader.hpp"
 #include "pty_terminal.hpp"
 #include "screen_model.hpp"
+#include "temp_directory.hpp"
 
 namespace kal::bench {
+
+using test::Chunk;
+using test::ExitReport;
+using test::LaunchSpec;
+using test::now_ns;
+using test::PtyTerminal;
+using test::ScreenModel;
+using test::TempDirectory;
 namespace {
 
 constexpr std::string_view k_device_attributes_query = "\x1b[c";
@@ -80,24 +89,12 @@ LaunchSpec launch_spec(const RunOptions& options, const std::string& directory) 
     return launch;
 }
 
-std::string make_directory() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kaleidron-bench-XXXXXX");
-    if (mkdtemp(pattern.data()) == nullptr) {
-        return std::filesystem::temp_directory_path();
-    }
-    return pattern;
-}
-
 class ScriptedGame {
 public:
     explicit ScriptedGame(const RunOptions& options)
         : options_(options),
-          directory_(make_directory()),
-          term_(launch_spec(options, directory_)) {}
-    ~ScriptedGame() {
-        std::error_code ignored;
-        std::filesystem::remove_all(directory_, ignored);
-    }
+          directory_("kaleidron-bench"),
+          term_(launch_spec(options, directory_.path().string())) {}
     ScriptedGame(const ScriptedGame&) = delete;
     ScriptedGame& operator=(const ScriptedGame&) = delete;
 
@@ -124,7 +121,9 @@ private:
     void note(const char* format, ...) const __attribute__((format(printf, 2, 3)));
 
     const RunOptions& options_;
-    std::string directory_;
+    // A folder of the game's own, removed with what the game wrote in it; never a folder that
+    // was there before.
+    TempDirectory directory_;
     PtyTerminal term_;
     ScreenModel screen_;
     SequenceAudit audit_;

@@ -35,7 +35,7 @@ std::array<GlyphCells, 10> build_font() {
     std::array<GlyphCells, 10> font{};
     for (std::size_t digit = 0; digit < font.size(); ++digit) {
         for (std::size_t row = 0; row < k_glyph_rows; ++row) {
-            font[digit][row] = cells_of(DigitFont[digit][row]);
+            font[digit][row] = cells_of(k_digit_font[digit][row]);
         }
     }
     return font;

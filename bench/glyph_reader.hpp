@@ -9,6 +9,11 @@
 
 namespace kal::bench {
 
+using test::k_columns;
+using test::k_wide_tail;
+using test::RowCells;
+using test::ScreenModel;
+
 struct FoundDigit {
     int x;      // left column of the glyph
     int digit;  // 0..9

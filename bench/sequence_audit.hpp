@@ -12,6 +12,10 @@
 
 namespace kal::bench {
 
+using test::CursorPosition;
+using test::k_columns;
+using test::ScreenModel;
+
 struct SequenceCounts {
     int cursor_moves = 0;
     int colour_sets = 0;

@@ -16,17 +16,7 @@ check-terminals: build deps-terminals
 	bash tests/e2e/check_terminals.sh $(BUILD)/kaleidron $(BUILD)/terminal-shots
 
 deps-terminals:
-	@missing=$$(for p in $(E2E_X_PACKAGES); do dpkg -s $$p >/dev/null 2>&1 || echo $$p; done); \
-	if [ -n "$$missing" ]; then \
-	  if [ "$$(id -u)" = 0 ]; then \
-	    echo "Installing:" $$missing; \
-	    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing >/dev/null; \
-	  else \
-	    echo "Missing packages. Run:"; \
-	    echo "  sudo apt-get install" $$missing; \
-	    exit 1; \
-	  fi; \
-	fi
+	@$(call install_missing,$(E2E_X_PACKAGES))
 
 # Pictures of every screen, drawn from the simulated terminal, for the documentation.
 .PHONY: screenshots

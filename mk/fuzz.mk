@@ -14,14 +14,7 @@ FUZZ_PACKAGES := clang libclang-rt-14-dev
 .PHONY: fuzz fuzz-smoke fuzz-build fuzz-deps
 
 fuzz-deps: deps
-	@missing=$$(for p in $(FUZZ_PACKAGES); do dpkg -s $$p >/dev/null 2>&1 || echo $$p; done); \
-	if [ -n "$$missing" ]; then \
-	  if [ "$$(id -u)" = 0 ]; then \
-	    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing >/dev/null; \
-	  else \
-	    echo "Missing packages. Run:"; echo "  sudo apt-get install" $$missing; exit 1; \
-	  fi; \
-	fi
+	@$(call install_missing,$(FUZZ_PACKAGES))
 
 fuzz-build: fuzz-deps
 	cmake -S . -B $(FUZZ_BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -22,12 +22,4 @@ check-package: package
 # dpkg-shlibdeps (dpkg-dev) names the run-time libraries the package depends on;
 # desktop-file-validate checks the desktop entry; man finds the manual page.
 deps-package:
-	@missing=$$(for p in $(PKG_PACKAGES); do dpkg -s $$p >/dev/null 2>&1 || echo $$p; done); \
-	if [ -n "$$missing" ]; then \
-	  if [ "$$(id -u)" = 0 ]; then \
-	    echo "Installing:" $$missing; \
-	    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing >/dev/null; \
-	  else \
-	    echo "Missing packages. Run:"; echo "  sudo apt-get install" $$missing; exit 1; \
-	  fi; \
-	fi
+	@$(call install_missing,$(PKG_PACKAGES))

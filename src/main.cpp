@@ -13,12 +13,12 @@
 #include <span>
 
 #include "console/console.hpp"
+#include "game/command_line.hpp"
+#include "game/program.hpp"
 #include "history/history_file.hpp"
 #include "history/history_report.hpp"
 #include "platform/openal_audio.hpp"
 #include "platform/posix_platform.hpp"
-#include "shell/command_line.hpp"
-#include "shell/program.hpp"
 
 namespace {
 

@@ -12,11 +12,6 @@ Console console;
 
 namespace {
 
-// Palette numbers follow the console attribute layout (bit 0 blue, bit 2 red); ANSI digits
-// put red first.
-constexpr std::array<int, 8> ansi_colour_map{0, 4, 2, 6, 1, 5, 3, 7};
-constexpr int k_keep_colour = 16;
-constexpr int k_bright = 8;
 constexpr std::uint64_t k_query_wait_ms = 200;
 constexpr std::size_t k_event_reserve = 256;
 // A frame of the game leaves a few dozen halves of full-width characters behind at most.
@@ -54,8 +49,8 @@ void Console::attach(Platform& platform) {
     platform_ = &platform;
     traits_ = {};
     cursor_info_ = {};
-    fg_ = 15;
-    bg_ = 0;
+    fg_ = k_white;
+    bg_ = k_black;
     x_ = 1;
     y_ = 1;
     terminal_x_ = 0;
@@ -161,8 +156,8 @@ void Console::emit_locate(int x, int y) {
 void Console::emit_colour(int fg, int bg) {
     pen_fg_ = fg;
     pen_bg_ = bg;
-    const int fg_code = ((fg & k_bright) != 0 ? 90 : 30) + ansi_colour_map[fg & 7];
-    const int bg_code = ((bg & k_bright) != 0 ? 100 : 40) + ansi_colour_map[bg & 7];
+    const int fg_code = ansi_foreground_code(fg);
+    const int bg_code = ansi_foreground_code(bg) + 10;
     std::array<char, 24> sequence{};
     const int length =
         std::snprintf(sequence.data(), sequence.size(), "\x1b[0;%d;%dm", fg_code, bg_code);
@@ -178,13 +173,13 @@ void Console::locate(int x, int y) {
 }
 
 void Console::color(int fg, int bg) {
-    if (fg != k_keep_colour) {
+    if (fg != k_keep) {
         fg_ = fg & 15;
     }
-    if (bg != k_keep_colour) {
+    if (bg != k_keep) {
         bg_ = bg & 15;
     }
-    if (fg == k_keep_colour && bg == k_keep_colour) {
+    if (fg == k_keep && bg == k_keep) {
         return;
     }
     // Sent with the next character, or when the output is written: colours set and set again
@@ -213,7 +208,7 @@ void Console::place_terminal_cursor() {
 }
 
 void Console::bgcolor(int bg) {
-    color(k_keep_colour, bg);
+    color(k_keep, bg);
 }
 
 void Console::cls(int fg, int bg) {
@@ -552,15 +547,15 @@ void Console::handle_redraw_request() {
 }
 
 void Console::paint_small_terminal_notice(TermSize size) {
-    static constexpr std::string_view notice = "80x25 以上に広げて下さい";
-    constexpr int notice_columns = 24;
-    const int x = std::max(1, (size.cols - notice_columns) / 2 + 1);
+    static constexpr std::string_view k_notice = "80x25 以上に広げて下さい";
+    constexpr int k_notice_columns = 24;
+    const int x = std::max(1, (size.cols - k_notice_columns) / 2 + 1);
     const int y = std::max(1, (size.rows + 1) / 2);
     emit("\x1b[0m\x1b[2J");
     std::array<char, 24> sequence{};
     const int length = std::snprintf(sequence.data(), sequence.size(), "\x1b[%d;%dH", y, x);
     emit(std::string_view(sequence.data(), static_cast<std::size_t>(length)));
-    emit(notice);
+    emit(k_notice);
     terminal_x_ = 0;
     pen_fg_ = -1;
     pen_bg_ = -1;

@@ -16,6 +16,7 @@
 #include "console/key_decoder.hpp"
 #include "console/key_state.hpp"
 #include "console/line_editor.hpp"
+#include "console/palette.hpp"
 #include "console/screen_buffer.hpp"
 #include "platform/platform.hpp"
 
@@ -154,8 +155,8 @@ private:
     Platform* platform_ = nullptr;
     TerminalTraits traits_;
     CursorInfo cursor_info_;
-    int fg_ = 15;
-    int bg_ = 0;
+    int fg_ = k_white;
+    int bg_ = k_black;
     int x_ = 1;
     int y_ = 1;
     // Where the terminal's cursor stands, and the colours in force there: a position or a

@@ -9,7 +9,6 @@
 namespace kal {
 namespace {
 
-constexpr std::uint16_t k_format_pcm = 1;
 // No sound of the game comes near this; a larger claim is a damaged file and loads silent.
 constexpr std::uint32_t k_max_sound_bytes = 64U * 1024U * 1024U;
 // A voice is released this long after it should have played out, to cover the device's latency.

@@ -75,24 +75,22 @@ void KeyStateTracker::apply(const InputEvent& event) {
 
 void KeyStateTracker::apply_inferred(Key& key, const InputEvent& event) {
     const bool silent_long_enough = event.time_ms - key.last_event_ms >= k_inferred_release_ms;
+    key.last_event_ms = event.time_ms;
     if (key.press_waiting) {
-        key.last_event_ms = event.time_ms;
-    } else if (!key.down) {
+        return;  // a press already waits behind a release: the event only keeps the key alive
+    }
+    if (!key.down) {
         key.down = true;
         key.seen = false;
         key.read = false;
         key.changed = true;
         key.pressed = true;
-        key.last_event_ms = event.time_ms;
     } else if (silent_long_enough && key.seen && !key.changed) {
         // The key went up in the silence before this press: the poll sees the release first.
         key.down = false;
         key.changed = true;
         key.pressed = true;
         key.press_waiting = true;
-        key.last_event_ms = event.time_ms;
-    } else {
-        key.last_event_ms = event.time_ms;
     }
 }
 

@@ -4,7 +4,8 @@ namespace kal {
 namespace {
 
 std::size_t index_of(int x, int y) {
-    return static_cast<std::size_t>((y - 1) * k_screen_cols + (x - 1));
+    return static_cast<std::size_t>(y - 1) * static_cast<std::size_t>(k_screen_cols) +
+           static_cast<std::size_t>(x - 1);
 }
 
 bool on_screen(int x, int y) {
@@ -46,8 +47,8 @@ void ScreenBuffer::clear(int fg, int bg) {
 }
 
 const Cell& ScreenBuffer::at(int x, int y) const {
-    static const Cell outside{};
-    return on_screen(x, y) ? cells_[index_of(x, y)] : outside;
+    static const Cell k_outside{};
+    return on_screen(x, y) ? cells_[index_of(x, y)] : k_outside;
 }
 
 }  // namespace kal

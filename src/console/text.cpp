@@ -16,7 +16,7 @@ struct Range {
 };
 
 // The East Asian "ambiguous" characters that code page 932 holds as two-byte characters.
-constexpr std::array<Range, 112> ambiguous_ranges{{
+constexpr std::array<Range, 112> k_ambiguous_ranges{{
     {0x00A1, 0x00A1}, {0x00A4, 0x00A4}, {0x00A7, 0x00A8}, {0x00AA, 0x00AA}, {0x00AD, 0x00AE},
     {0x00B0, 0x00B4}, {0x00B6, 0x00BA}, {0x00BC, 0x00BF}, {0x00C6, 0x00C6}, {0x00D0, 0x00D0},
     {0x00D7, 0x00D8}, {0x00DE, 0x00E1}, {0x00E6, 0x00E6}, {0x00E8, 0x00EA}, {0x00EC, 0x00ED},
@@ -44,7 +44,7 @@ constexpr std::array<Range, 112> ambiguous_ranges{{
 
 // Characters whose right half continues a horizontal line; everything else is padded with a
 // blank on a narrow terminal.
-constexpr std::array<std::pair<char32_t, char32_t>, 16> companions{{
+constexpr std::array<std::pair<char32_t, char32_t>, 16> k_companions{{
     {U'━', U'━'},
     {U'┏', U'━'},
     {U'┗', U'━'},
@@ -98,7 +98,10 @@ public:
     }
 
 private:
-    static iconv_t invalid() { return reinterpret_cast<iconv_t>(-1); }
+    // iconv_open's failure value, which the iconv API defines as a pointer made from -1.
+    static iconv_t invalid() {
+        return reinterpret_cast<iconv_t>(-1);  // NOLINT(performance-no-int-to-ptr)
+    }
     iconv_t cd_;
 };
 
@@ -165,16 +168,16 @@ int cp932_width(char32_t ch) {
 }
 
 bool is_ambiguous_width(char32_t ch) {
-    const auto* found = std::upper_bound(ambiguous_ranges.begin(), ambiguous_ranges.end(), ch,
+    const auto* found = std::upper_bound(k_ambiguous_ranges.begin(), k_ambiguous_ranges.end(), ch,
                                          [](char32_t c, const Range& r) { return c < r.first; });
-    if (found == ambiguous_ranges.begin()) {
+    if (found == k_ambiguous_ranges.begin()) {
         return false;
     }
     return ch <= std::prev(found)->last;
 }
 
 char32_t narrow_companion(char32_t ch) {
-    for (const auto& [shape, companion] : companions) {
+    for (const auto& [shape, companion] : k_companions) {
         if (shape == ch) {
             return companion;
         }

@@ -8,19 +8,22 @@
 
 #include "platform/line_file.hpp"
 #include "play/play_state.hpp"
-#include "screens/grading.hpp"
+#include "play/rules.hpp"
 
 namespace kal {
 namespace {
 
-constexpr std::size_t k_field_count = 12;
-constexpr std::size_t k_date_field = 0;
-constexpr std::size_t k_total_field = 1;
-constexpr std::size_t k_grade_field = 2;
-constexpr std::size_t k_first_level_field = 3;
-constexpr std::size_t k_seconds_field = 9;
-constexpr std::size_t k_all_clear_field = 10;
-constexpr std::size_t k_reactions_field = 11;
+// The fields of a line, in the order of the header: one for each level's correct answers.
+enum Field : std::size_t {
+    k_date_field,
+    k_total_field,
+    k_grade_field,
+    k_first_level_field,
+    k_seconds_field = k_first_level_field + k_last_level,
+    k_all_clear_field,
+    k_reactions_field,
+    k_field_count,
+};
 
 // Up to 99,999,999: more than any game gets, so a longer number is damage, not a game.
 constexpr std::size_t k_most_digits = 8;
@@ -112,7 +115,7 @@ bool is_consistent(const GameRecord& record) {
         if (correct > questions_in_level(level) || correct > answered[at(level)]) {
             return false;
         }
-        points += correct * points_by_level[at(level)];
+        points += correct * k_points_by_level[at(level)];
     }
     const bool all_answered = record.reaction_ms.size() == at(k_question_count);
     return (!record.all_clear || all_answered) &&

@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "console/palette.hpp"
 #include "console/text.hpp"
 
 namespace kal {
@@ -45,16 +46,22 @@ enum class Tint : std::uint8_t {
     accuracy
 };
 
-constexpr std::array<std::string_view, 8> k_tint_codes{
-    "\x1b[1m",   // heading: bold
-    "\x1b[36m",  // total_bar: cyan
-    "\x1b[93m",  // best: bright yellow
-    "\x1b[90m",  // earlier: grey
-    "\x1b[92m",  // latest: bright green
-    "\x1b[32m",  // faster: green
-    "\x1b[31m",  // slower: red
-    "\x1b[35m",  // accuracy: magenta
+// The headings are bold; everything else tinted has a colour of the palette.
+struct TintStyle {
+    bool bold;
+    Colour colour;
 };
+
+constexpr std::array<TintStyle, 8> k_tint_styles{{
+    {true, k_keep},           // heading
+    {false, k_cyan},          // total_bar
+    {false, k_yellow},        // best
+    {false, k_dark_grey},     // earlier
+    {false, k_bright_green},  // latest
+    {false, k_green},         // faster
+    {false, k_red},           // slower
+    {false, k_magenta},       // accuracy
+}};
 constexpr std::string_view k_reset = "\x1b[0m";
 
 constexpr char32_t k_braille_first = U'\u2800';
@@ -90,6 +97,12 @@ std::string level_label(int level) {
     return padded_right("レベル" + number(level), k_level_label_columns);
 }
 
+std::string tint_sequence(Tint tint) {
+    const TintStyle& style = k_tint_styles[static_cast<std::size_t>(tint)];
+    const int code = style.bold ? 1 : ansi_foreground_code(style.colour);
+    return "\x1b[" + std::to_string(code) + "m";
+}
+
 // The report as it is written: text, and colour only when asked for.
 class ReportWriter {
 public:
@@ -102,7 +115,7 @@ public:
             out_ += text;
             return;
         }
-        out_ += k_tint_codes[static_cast<std::size_t>(tint)];
+        out_ += tint_sequence(tint);
         out_ += text;
         out_ += k_reset;
     }

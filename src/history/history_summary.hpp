@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "history/history_file.hpp"
-#include "screens/grading.hpp"
+#include "play/rules.hpp"
 
 namespace kal {
 

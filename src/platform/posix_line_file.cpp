@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <utility>
 
+#include "platform/posix_file.hpp"
+
 namespace kal {
 namespace {
 
@@ -17,50 +19,6 @@ constexpr int k_append_flags = O_RDWR | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOE
 constexpr int k_read_flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC;
 // What a new file gets before the umask: what every program's text files get.
 constexpr mode_t k_new_file_mode = 0666;
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    ~Descriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-
-    [[nodiscard]] int get() const { return fd_; }
-    [[nodiscard]] bool is_open() const { return fd_ >= 0; }
-
-    // Closes now; on some file systems a failed write only shows up here.
-    bool close() { return ::close(std::exchange(fd_, -1)) == 0; }
-
-private:
-    int fd_;
-};
-
-// A write past the file-size limit raises SIGXFSZ, which would end the game; while the line is
-// written the signal is ignored, so that the write just fails.
-class IgnoreFileSizeSignal {
-public:
-    IgnoreFileSizeSignal() {
-        struct sigaction ignore {};
-        ignore.sa_handler = SIG_IGN;
-        sigemptyset(&ignore.sa_mask);
-        saved_ = ::sigaction(SIGXFSZ, &ignore, &previous_) == 0;
-    }
-    IgnoreFileSizeSignal(const IgnoreFileSizeSignal&) = delete;
-    IgnoreFileSizeSignal& operator=(const IgnoreFileSizeSignal&) = delete;
-    ~IgnoreFileSizeSignal() {
-        if (saved_) {
-            ::sigaction(SIGXFSZ, &previous_, nullptr);
-        }
-    }
-
-private:
-    struct sigaction previous_ {};
-    bool saved_ = false;
-};
 
 bool ends_with_line_end(int fd, off_t size) {
     char last = '\n';
@@ -81,7 +39,7 @@ bool write_once(int fd, const std::string& bytes) {
 
 bool append_line(const std::string& path, std::string_view header, std::string_view line) {
     const IgnoreFileSizeSignal keep_running;
-    Descriptor file(::open(path.c_str(), k_append_flags, k_new_file_mode));
+    FileDescriptor file(::open(path.c_str(), k_append_flags, k_new_file_mode));
     struct stat info {};
     if (!file.is_open() || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
         return false;
@@ -98,7 +56,7 @@ bool append_line(const std::string& path, std::string_view header, std::string_v
 
 LineFileRead read_line_file(const std::string& path, std::string& contents) {
     contents.clear();
-    const Descriptor file(::open(path.c_str(), k_read_flags));
+    const FileDescriptor file(::open(path.c_str(), k_read_flags));
     if (!file.is_open()) {
         return errno == ENOENT || errno == ENOTDIR ? LineFileRead::missing
                                                    : LineFileRead::unreadable;

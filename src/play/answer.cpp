@@ -6,7 +6,8 @@
 #include "console/console.hpp"
 #include "play/pacing.hpp"
 #include "play/play_state.hpp"
-#include "play/question_table.hpp"
+#include "play/rules.hpp"
+#include "play/scrolling_question.hpp"
 #include "shell/draw.hpp"
 #include "shell/music.hpp"
 #include "shell/screen_kit.hpp"
@@ -14,36 +15,24 @@
 namespace kal {
 namespace {
 
-constexpr int k_glyph_width = 6;
-constexpr int k_lower_mark_row = 19;
-constexpr int k_upper_mark_row = 15;
+// The cursor's marks stand above and below the candidates.
+constexpr int k_lower_mark_row = k_candidate_row + 2;
+constexpr int k_upper_mark_row = k_candidate_row - 2;
 constexpr int k_verdict_row = 22;
 constexpr int k_pass_ms = 10;
-constexpr int k_beat_ms = 125;
-constexpr float k_penalty_seconds = 3.0F;
-constexpr int k_time_over_phases = 15;
-constexpr int k_time_over_phase_ms = 500;
 
-// A quick correct answer gains time: the faster, the more.
-struct TimeBonus {
+// How each band of the time bonus shows, in the order of k_bonus_bands.
+struct BonusText {
     std::string_view text;
     int x;
-    int fg;
-    int seconds;
+    Colour fg;
 };
 
-struct BonusBand {
-    double below_seconds;  // compared with the reaction time as a float
-    TimeBonus bonus;
-};
-
-// 1.2 and 2.3 are compared in double: 1200 ms as a float lies just above 1.2 and is Great,
-// 2300 ms just below 2.3 and is Great too.
-constexpr std::array<BonusBand, 4> bonus_bands{{
-    {0.5, {"Excellent! +7sec", 61, 13, 7}},
-    {1.2, {"Marvelous +3sec", 62, 10, 3}},
-    {2.3, {"Great +2sec", 61, 6, 2}},
-    {4.0, {"Good +1sec", 64, 9, 1}},
+constexpr std::array<BonusText, k_bonus_bands.size()> k_bonus_texts{{
+    {"Excellent! +7sec", 61, k_bright_magenta},
+    {"Marvelous +3sec", 62, k_bright_green},
+    {"Great +2sec", 61, k_brown},
+    {"Good +1sec", 64, k_bright_blue},
 }};
 
 double ms_to_seconds(std::uint64_t ms) {
@@ -52,17 +41,6 @@ double ms_to_seconds(std::uint64_t ms) {
 
 std::size_t at(int index) {
     return static_cast<std::size_t>(index);
-}
-
-// The bonus for a correct answer after reaction_ms, or nothing at 4 seconds and more.
-const TimeBonus* bonus_for(std::uint64_t reaction_ms) {
-    const auto seconds = static_cast<float>(ms_to_seconds(reaction_ms));
-    for (const BonusBand& band : bonus_bands) {
-        if (static_cast<double>(seconds) < band.below_seconds) {
-            return &band.bonus;
-        }
-    }
-    return nullptr;
 }
 
 // The clock of the answer phase: the latest reading and the time left at that reading.
@@ -76,7 +54,7 @@ struct AnswerClock {
         left = static_cast<float>(static_cast<double>(play.time_left) -
                                   ms_to_seconds(now - play.clock_base));
         draw_time(left);
-        console.color(1, 7);
+        console.color(k_blue, k_light_grey);
     }
 };
 
@@ -108,7 +86,7 @@ struct Cursor {
 // must come up before it moves again, and the clock runs on meanwhile. False when the clock
 // ran out while the key was held.
 bool move_cursor(int key, int direction, Cursor& cursor, AnswerClock& clock, SoundId click) {
-    const int last_column = cursor.first_column + k_glyph_width * cursor.digits;
+    const int last_column = cursor.first_column + k_digit_glyph_columns * cursor.digits;
     const bool at_end =
         direction > 0 ? cursor.column >= last_column : cursor.column <= cursor.first_column;
     if (console.inkey(key) == 0 || at_end) {
@@ -117,7 +95,7 @@ bool move_cursor(int key, int direction, Cursor& cursor, AnswerClock& clock, Sou
     music_tick();
     console.play_sound(click);
     draw_marks(cursor.column, "　", "　");
-    cursor.column += direction * k_glyph_width;
+    cursor.column += direction * k_digit_glyph_columns;
     draw_marks(cursor.column, "△", "▽");
     while (console.inkey(key) != 0) {
         music_tick();
@@ -135,9 +113,9 @@ Answer confirm(const Cursor& cursor, const AnswerClock& clock, std::uint64_t ans
                SoundId decide) {
     music_tick();
     console.play_sound(decide);
-    console.color(0, 7);
+    console.color(k_black, k_light_grey);
     draw_marks(cursor.column, "▲", "▼");
-    console.color(1, 7);
+    console.color(k_blue, k_light_grey);
     play.whole_seconds_left = static_cast<int>(clock.left);
     play.last_decision = console.now();
     const std::uint64_t reaction_ms = clock.now - answer_start;
@@ -149,7 +127,7 @@ std::optional<Answer> run_answer_loop(int digits, SoundId decide, SoundId click)
     const int first_column = 39 - 3 * digits;
     Cursor cursor{first_column, digits, first_column, 0};
     draw_y = k_lower_mark_row;
-    console.color(1, 7);
+    console.color(k_blue, k_light_grey);
     draw_marks(cursor.column, "△", "▽");
     const std::uint64_t answer_start = console.now();
     AnswerClock clock;
@@ -174,42 +152,44 @@ std::optional<Answer> run_answer_loop(int digits, SoundId decide, SoundId click)
 // The row again where it scrolled, centred; a wrongly chosen digit is one of the row and shows
 // in red.
 void show_row_again(int chosen, int missing, int digits, SoundId miss) {
-    draw_y = 7;
-    console.color(9, 15);
+    draw_y = k_scroll_row;
+    console.color(k_bright_blue, k_white);
     const int left = 40 - 3 * digits;
     for (int i = 0; i < digits; ++i) {
         const int digit = play.row_copy[at(i)];
         if (chosen != missing && chosen == digit) {
             console.play_sound(miss);
-            console.color(12, k_keep);
+            console.color(k_bright_red, k_keep);
         }
-        draw_digit(digit, left + k_glyph_width * i);
-        console.color(9, k_keep);
+        draw_digit(digit, left + k_digit_glyph_columns * i);
+        console.color(k_bright_blue, k_keep);
     }
 }
 
 void judge_correct(const Answer& answer, SoundId right) {
-    print_at(38, k_verdict_row, 9, 15, "正解");
+    print_at(38, k_verdict_row, k_bright_blue, k_white, "正解");
     console.play_sound(right);
-    play.score += points_by_level[at(play.level)];
+    play.score += k_points_by_level[at(play.level)];
     ++play.correct_by_level[at(play.level)];
     music_tick();
-    if (const TimeBonus* bonus = bonus_for(answer.reaction_ms)) {
-        print_at(bonus->x, k_verdict_row, bonus->fg, 15, bonus->text);
-        play.time_left += static_cast<float>(bonus->seconds);
-        draw_time(answer.seconds_left + static_cast<float>(bonus->seconds));
+    if (const std::optional<std::size_t> band = bonus_band_for(answer.reaction_ms)) {
+        const BonusText& shown = k_bonus_texts[*band];
+        const int seconds = k_bonus_bands[*band].seconds;
+        print_at(shown.x, k_verdict_row, shown.fg, k_white, shown.text);
+        play.time_left += static_cast<float>(seconds);
+        draw_time(answer.seconds_left + static_cast<float>(seconds));
     }
     paced_pause(16, k_beat_ms);
-    console.color(15, 15);
+    console.color(k_white, k_white);
     blank(60, k_verdict_row, 19);
 }
 
 // Three seconds off; false when that leaves nothing on the clock.
 bool judge_wrong(const Answer& answer, SoundId wrong) {
     music_tick();
-    print_at(37, k_verdict_row, 12, 15, "間違い");
+    print_at(37, k_verdict_row, k_bright_red, k_white, "間違い");
     console.play_sound(wrong);
-    print_at(60, k_verdict_row, 12, 15, "Penalty! Time -3sec");
+    print_at(60, k_verdict_row, k_bright_red, k_white, "Penalty! Time -3sec");
     play.whole_seconds_left -= static_cast<int>(k_penalty_seconds);
     play.time_left -= k_penalty_seconds;
     float left = answer.seconds_left - k_penalty_seconds;
@@ -229,10 +209,10 @@ void tidy_after_judging() {
     for (const int y : {16, 17, 18, 6, 7, 8}) {
         blank_row(y);
     }
-    console.color(0, 15);
+    console.color(k_black, k_white);
     console.locate(1, 3);
     console.printf("SCORE:%d", play.score);
-    console.color(15, 7);
+    console.color(k_white, k_light_grey);
     blank_row(k_upper_mark_row);
     blank_row(k_lower_mark_row);
 }
@@ -272,6 +252,9 @@ Judged judge_answer(const Answer& answer, int missing, int digits) {
 }
 
 void time_over() {
+    // "タイムオーバー" blinks for seven and a half seconds.
+    constexpr int k_time_over_phases = 15;
+    constexpr int k_time_over_phase_ms = 500;
     const SoundId over = console.load_sound("over.wav");
     draw_time(0.0F);
     console.stop_sound(current_music);
@@ -280,9 +263,9 @@ void time_over() {
             if (phase == 0) {
                 console.play_sound(over);
             }
-            print_at(34, 12, 12, 15, "タイムオーバー");
+            print_at(34, 12, k_bright_red, k_white, "タイムオーバー");
         } else {
-            print_at(34, 12, 15, 15, "　　　　　　　");
+            print_at(34, 12, k_white, k_white, "　　　　　　　");
         }
         wait_ms(k_time_over_phase_ms);
     }

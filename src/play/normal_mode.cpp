@@ -7,6 +7,7 @@
 #include "play/answer.hpp"
 #include "play/pacing.hpp"
 #include "play/play_state.hpp"
+#include "play/rules.hpp"
 #include "play/scrolling_question.hpp"
 #include "shell/draw.hpp"
 #include "shell/music.hpp"
@@ -15,7 +16,6 @@
 namespace kal {
 namespace {
 
-constexpr float k_starting_seconds = 20.0F;
 constexpr int k_banner_row = 7;
 constexpr int k_caption_row = 17;
 
@@ -35,7 +35,7 @@ struct LevelAnnouncement {
 };
 
 // Indexed by the level just begun, 2..6.
-constexpr std::array<LevelAnnouncement, k_last_level + 1> level_announcements{{
+constexpr std::array<LevelAnnouncement, k_last_level + 1> k_level_announcements{{
     {},
     {},
     {"～スピードコース。目を凝らして見極めろ！～", 20, "", 0, "", 0, 10, 30, 1, 0},
@@ -50,7 +50,8 @@ constexpr std::array<LevelAnnouncement, k_last_level + 1> level_announcements{{
 constexpr int k_clear_phases = 6;
 constexpr int k_all_clear_phases = 10;
 constexpr int k_phase_ticks = 2;
-constexpr int k_beat_ms = 250;
+// The stage banners blink and pause in steps of two beats.
+constexpr int k_banner_step_ms = 2 * k_beat_ms;
 constexpr int k_after_game_question = k_question_count + 1;
 
 void print_wide_blanks(int x, int y, int wide, int narrow = 0) {
@@ -63,36 +64,36 @@ void print_wide_blanks(int x, int y, int wide, int narrow = 0) {
     }
 }
 
-// A new play starts from 20 seconds at level 1; only the digit pool runs on from game to game.
+// A new play starts from the starting clock at level 1; only the digit pool runs on from game
+// to game.
 void reset_for_new_game() {
     const DigitRow pool = play.digit_pool;
     play = PlayState{};
-    play.time_left = k_starting_seconds;
     play.digit_pool = pool;
 }
 
 void draw_score() {
-    console.color(0, 15);
+    console.color(k_black, k_white);
     console.locate(1, 3);
     console.printf("SCORE:%d", play.score);
 }
 
 void draw_play_screen() {
-    console.cls(0, 15);
-    console.color(15, 1);
+    console.cls(k_black, k_white);
+    console.color(k_white, k_blue);
     blank_row(4);
     blank_row(10);
-    console.color(15, 7);
+    console.color(k_white, k_light_grey);
     blank_row(15);
     blank_row(19);
     draw_score();
     print_at(24, 14, k_instruction);
-    console.color(15, 7);
+    console.color(k_white, k_light_grey);
     draw_time(k_starting_seconds);
 }
 
 void draw_level_indicator() {
-    print_at(2, 22, 0, 15, "LV");
+    print_at(2, 22, k_black, k_white, "LV");
     draw_digit_at(play.level, 1, 24);
     print_at(7, 24, "―");
     if (play.question_no >= k_question_count) {
@@ -111,7 +112,7 @@ void print_stage_title(int x) {
 
 void show_opening(SoundId start) {
     console.play_sound(start);
-    console.color(2, 15);
+    console.color(k_green, k_white);
     wait_ms(200);
     print_at(33, k_banner_row, "ノーマルモード");
     print_at(29, k_caption_row, "全6ステージを走破せよ！");
@@ -120,7 +121,7 @@ void show_opening(SoundId start) {
     print_wide_blanks(30, k_caption_row, 16, 1);
     wait_ms(500);
     play.stage = 1;
-    console.color(2, 15);
+    console.color(k_green, k_white);
     music_tick();  // the first tick of a game starts the level-1 music
     print_stage_title(36);
     print_at(18, k_caption_row, "～まずは小手慣らし。タイムボーナスを狙おう！～");
@@ -137,11 +138,11 @@ void show_all_clear(SoundId clear) {
     for (int phase = 0; phase < k_all_clear_phases; ++phase) {
         if (phase % 2 == 0) {
             console.play_sound(clear);
-            print_at(28, k_banner_row, 12, 15, "オールステージ　クリア！");
+            print_at(28, k_banner_row, k_bright_red, k_white, "オールステージ　クリア！");
         } else {
             print_wide_blanks(28, k_banner_row, 12);
         }
-        paced_pause(k_phase_ticks, k_beat_ms);
+        paced_pause(k_phase_ticks, k_banner_step_ms);
     }
 }
 
@@ -157,12 +158,12 @@ void blink_level_cleared(SoundId clear) {
         } else {
             print_wide_blanks(32, k_banner_row, 10, 1);
         }
-        paced_pause(k_phase_ticks, k_beat_ms);
+        paced_pause(k_phase_ticks, k_banner_step_ms);
     }
 }
 
 void announce_new_level() {
-    const LevelAnnouncement& text = level_announcements[static_cast<std::size_t>(play.level)];
+    const LevelAnnouncement& text = k_level_announcements[static_cast<std::size_t>(play.level)];
     level_fg_color(play.level);
     if (play.level == k_last_level) {
         print_at(32, k_banner_row, "ファイナルレベル");
@@ -183,34 +184,29 @@ void announce_new_level() {
 }
 
 void clear_new_level_texts() {
-    const LevelAnnouncement& text = level_announcements[static_cast<std::size_t>(play.level)];
+    const LevelAnnouncement& text = k_level_announcements[static_cast<std::size_t>(play.level)];
     print_wide_blanks(text.blank_x, k_caption_row, text.blank_wide, text.blank_narrow);
     if (!text.scoring.empty()) {
         print_wide_blanks(text.detail_blank_x, k_caption_row + 1, text.blank_wide);
     }
     print_wide_blanks(30, k_banner_row, 24);
     print_wide_blanks(30, k_banner_row + 1, 24);
-    console.color(9, 15);
+    console.color(k_bright_blue, k_white);
 }
 
 void show_level_change(SoundId clear) {
     blink_level_cleared(clear);
     ++play.stage;
     print_wide_blanks(32, k_banner_row, 10);
-    paced_pause(3, k_beat_ms);
+    paced_pause(3, k_banner_step_ms);
     level_bg_color(play.level);
     blank_row(4);
     blank_row(10);
-    paced_pause(k_phase_ticks, k_beat_ms);
+    paced_pause(k_phase_ticks, k_banner_step_ms);
     announce_new_level();
-    console.color(15, 15);
-    paced_pause(12, k_beat_ms);
+    console.color(k_white, k_white);
+    paced_pause(12, k_banner_step_ms);
     clear_new_level_texts();
-}
-
-bool begins_new_level() {
-    return play.question_no != 1 &&
-           play.question_no == k_questions_per_level * play.level - (k_questions_per_level - 1);
 }
 
 // One question from its count to its judging; false once the game has ended.
@@ -241,7 +237,7 @@ Screen start_normal_mode() {
 
 const QuestionSpec& next_question() {
     ++play.question_no;
-    if (play.question_no == k_questions_per_level * play.level + 1 && play.level < k_last_level) {
+    if (level_rises_at(play.question_no)) {
         ++play.level;
     }
     draw_level_indicator();
@@ -259,10 +255,10 @@ BannerEnd show_stage_banner() {
         show_all_clear(clear);
         end = BannerEnd::all_clear;
     } else {
-        if (begins_new_level()) {
+        if (level_rises_at(play.question_no)) {
             show_level_change(clear);
         }
-        paced_pause(k_phase_ticks, k_beat_ms);
+        paced_pause(k_phase_ticks, k_banner_step_ms);
     }
     console.free_sound_when_done(start);
     console.free_sound_when_done(clear);

@@ -7,19 +7,13 @@
 #include "shell/music.hpp"
 
 namespace kal {
-namespace {
-
-// Stage tracks follow the title, result and clear tracks.
-constexpr int k_first_stage_track_offset = 3;
-
-}  // namespace
 
 void wait_ms(int ms) {
     console.wait(static_cast<std::uint64_t>(ms));
 }
 
 void music_tick() {
-    play_music(play.stage + k_first_stage_track_offset);
+    play_music(stage_track(play.stage));
 }
 
 void paced_pause(int times, int ms) {

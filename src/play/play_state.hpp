@@ -6,7 +6,7 @@
 #include <array>
 #include <cstdint>
 
-#include "play/question_table.hpp"
+#include "play/rules.hpp"
 
 namespace kal {
 
@@ -18,7 +18,7 @@ struct PlayState {
     int stage = 0;        // the level whose banner has been shown and whose music plays
     int score = 0;        // points from correct answers
     std::array<int, 7> correct_by_level{};  // indexed by level 1..6
-    float time_left = 20.0F;                // seconds, before the running answer time is taken off
+    float time_left = k_starting_seconds;   // seconds, before the running answer time is taken off
     std::uint64_t clock_base = 0;           // clock reading at the first answer phase of a game
     std::uint64_t last_decision = 0;        // clock reading at the last confirmation
     int whole_seconds_left = 0;             // handed to the result screen

@@ -21,7 +21,7 @@ inline constexpr int k_last_level = 6;
 
 // Rows for questions 1 to 40, then a 41st that is only ever counted: the all-clear takes over
 // before anything of it is shown.
-inline constexpr std::array<QuestionSpec, k_question_count + 1> question_table{{
+inline constexpr std::array<QuestionSpec, k_question_count + 1> k_question_table{{
     {2, 30, 1, 25},  {3, 40, 1, 20},  {4, 60, 1, 10},  {3, 80, 1, 9},   {5, 60, 1, 10},
     {2, 100, 2, 15}, {3, 100, 2, 15}, {4, 80, 1, 9},   {2, 150, 2, 10}, {5, 80, 1, 9},
     {3, 150, 2, 10}, {2, 300, 2, 9},  {4, 100, 2, 15}, {5, 80, 1, 9},   {6, 60, 1, 10},
@@ -35,7 +35,7 @@ inline constexpr std::array<QuestionSpec, k_question_count + 1> question_table{{
 
 // The row of question 1..41.
 constexpr const QuestionSpec& question_row(int question_no) {
-    return question_table[static_cast<std::size_t>(question_no - 1)];
+    return k_question_table[static_cast<std::size_t>(question_no - 1)];
 }
 
 // The level of question 1..40: six questions to each of levels 1 to 5, the last ten at level 6.
@@ -43,9 +43,5 @@ constexpr int level_of_question(int question_no) {
     const int level = (question_no - 1) / k_questions_per_level + 1;
     return level < k_last_level ? level : k_last_level;
 }
-
-// Points for a correct answer by level 1..6: 1.5 times at level 3, 1.5 times again at level 5,
-// twice again at level 6.
-inline constexpr std::array<int, k_last_level + 1> points_by_level{0, 4, 4, 6, 6, 9, 18};
 
 }  // namespace kal

@@ -16,14 +16,11 @@ namespace kal {
 namespace {
 
 constexpr int k_shuffle_swaps = 50;
-constexpr int k_glyph_width = 6;
 constexpr int k_row_start_x = 83;
 constexpr int k_row_gone_x = -50;
 constexpr int k_last_visible_x = 75;  // a glyph there still ends on column 80
 constexpr int k_strip_width = 3;
 constexpr int k_screen_columns = 80;
-constexpr int k_scroll_row = 7;
-constexpr int k_candidate_row = 17;
 
 // The cue that sounds while the row scrolls, by the lowest speed figure it stands for.
 struct SpeedCue {
@@ -31,7 +28,7 @@ struct SpeedCue {
     const char* file;
 };
 
-constexpr std::array<SpeedCue, 3> speed_cues{{
+constexpr std::array<SpeedCue, 3> k_speed_cues{{
     {300, "-100.wav"},
     {100, "-200.wav"},
     {0, "-60.wav"},
@@ -54,14 +51,14 @@ void swap_pool(int i, int j) {
 class SpeedCues {
 public:
     SpeedCues() {
-        for (std::size_t i = 0; i < speed_cues.size(); ++i) {
-            ids_[i] = console.load_sound(speed_cues[i].file);
+        for (std::size_t i = 0; i < k_speed_cues.size(); ++i) {
+            ids_[i] = console.load_sound(k_speed_cues[i].file);
         }
     }
     SpeedCues(const SpeedCues&) = delete;
     SpeedCues& operator=(const SpeedCues&) = delete;
     ~SpeedCues() {
-        for (std::size_t i = 0; i < speed_cues.size(); ++i) {
+        for (std::size_t i = 0; i < k_speed_cues.size(); ++i) {
             if (i == played_) {
                 console.free_sound_when_done(ids_[i]);
             } else {
@@ -72,15 +69,15 @@ public:
 
     void play_for(int speed) {
         const auto* cue =
-            std::find_if(speed_cues.begin(), speed_cues.end(),
+            std::find_if(k_speed_cues.begin(), k_speed_cues.end(),
                          [speed](const SpeedCue& c) { return speed >= c.from_speed; });
-        played_ = static_cast<std::size_t>(cue - speed_cues.begin());
+        played_ = static_cast<std::size_t>(cue - k_speed_cues.begin());
         console.play_sound(ids_[played_]);
     }
 
 private:
-    std::array<SoundId, speed_cues.size()> ids_{};
-    std::size_t played_ = speed_cues.size();
+    std::array<SoundId, k_speed_cues.size()> ids_{};
+    std::size_t played_ = k_speed_cues.size();
 };
 
 // Blanks what the last glyph left behind when it moved, keeping to the screen's columns. The
@@ -96,22 +93,22 @@ void blank_strip(int x, int y) {
 
 void draw_scroll_tick(int x, int digits) {
     music_tick();
-    console.color(9, 15);
+    console.color(k_bright_blue, k_white);
     for (int k = 0; k < digits; ++k) {
-        const int column = x + k_glyph_width * k;
+        const int column = x + k_digit_glyph_columns * k;
         const int first_visible = k == 0 ? 1 : 2;
         if (column >= first_visible && column <= k_last_visible_x) {
             draw_digit(play.digit_pool[at(k)], column);
         }
     }
-    const int strip = x + k_glyph_width * digits + 1;
+    const int strip = x + k_digit_glyph_columns * digits + 1;
     for (const int y : {k_scroll_row, k_scroll_row - 1, k_scroll_row + 1}) {
         blank_strip(strip, y);
     }
     level_bg_color(play.level);
     blank_row(10);
     blank_row(4);
-    print_at(24, 14, 0, 15, k_instruction);
+    print_at(24, 14, k_black, k_white, k_instruction);
 }
 
 }  // namespace
@@ -146,11 +143,11 @@ void scroll_row(const QuestionSpec& question) {
 }
 
 int show_candidates(int digits) {
-    console.color(15, 7);
+    console.color(k_white, k_light_grey);
     blank_row(15);
     blank_row(19);
     draw_y = k_candidate_row;
-    console.color(9, 15);
+    console.color(k_bright_blue, k_white);
     const int left = 37 - 3 * digits;
     const int missing = play.digit_pool[at(digits)];
     swap_pool(digits, random_below(digits));
@@ -160,7 +157,7 @@ int show_candidates(int digits) {
         swap_pool(i, j);
     }
     for (int k = 0; k <= digits; ++k) {
-        draw_digit(play.digit_pool[at(k)], left + k_glyph_width * k);
+        draw_digit(play.digit_pool[at(k)], left + k_digit_glyph_columns * k);
     }
     return missing;
 }

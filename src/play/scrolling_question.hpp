@@ -14,6 +14,11 @@ namespace kal {
 // The instruction line under the scrolling row, at (24, 14).
 inline constexpr std::string_view k_instruction = "-上の数字に無い物を選んで下さい-";
 
+// The centre rows (draw_y) of the scrolling row, glyphs on rows 6 to 8, and of the candidates,
+// glyphs on rows 16 to 18.
+inline constexpr int k_scroll_row = 7;
+inline constexpr int k_candidate_row = 17;
+
 // Mixes the digit pool from the order the last question left and keeps a copy of the order
 // in which the row will scroll.
 void shuffle_pool();

@@ -10,8 +10,6 @@
 namespace kal {
 namespace {
 
-constexpr int k_black = 0;
-constexpr int k_white = 15;
 constexpr std::uint64_t k_step_ms = 20;
 
 constexpr std::array<CreditLine, 2> k_programmer{{
@@ -43,7 +41,8 @@ constexpr std::array<CreditLine, 4> k_material{{
     {20, 17, "■素材提供"},
 }};
 
-// The columns of the game's texts follow the East Asian width of Unicode.
+// UAX #11 says how wide terminals draw each character, which the console must know to keep
+// every column where code page 932 puts it.
 constexpr std::array<CreditLine, 2> k_reference{{
     {20, 21, "■参考  UAX #11(https://www.unicode.org/reports/tr11/)"},
     {20, 22, "       『KALEIDRON 3』 for 柊木とろり"},

@@ -7,15 +7,6 @@
 
 namespace kal {
 
-int total_score(int score, int whole_seconds_left) {
-    return score + k_points_per_second_left * whole_seconds_left;
-}
-
-const Grade& grade_for(int total) {
-    return *std::find_if(k_grades.begin(), k_grades.end(),
-                         [total](const Grade& grade) { return total >= grade.lowest_total; });
-}
-
 int rank_in_place(const RankTable& table, int total) {
     if (total < table.back().score) {
         return 0;

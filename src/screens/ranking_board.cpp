@@ -1,10 +1,10 @@
 #include "screens/ranking_board.hpp"
 
-#include <algorithm>
 #include <array>
 #include <string_view>
 
 #include "console/console.hpp"
+#include "screens/grading.hpp"
 #include "screens/ranking_file.hpp"
 #include "shell/draw.hpp"
 #include "shell/music.hpp"
@@ -17,17 +17,17 @@ int after_game = 0;
 namespace {
 
 struct PlaceStyle {
-    int colour;
+    Colour colour;
     std::string_view suffix;
 };
 
 // 1st to 5th place.
-constexpr std::array<PlaceStyle, 5> place_styles{{
-    {12, "st"},
-    {9, "nd"},
-    {2, "rd"},
-    {2, "th"},
-    {2, "th"},
+constexpr std::array<PlaceStyle, 5> k_place_styles{{
+    {k_bright_red, "st"},
+    {k_bright_blue, "nd"},
+    {k_green, "rd"},
+    {k_green, "th"},
+    {k_green, "th"},
 }};
 
 constexpr std::string_view k_rule = "━━━━━━━━━━━━━";
@@ -40,20 +40,14 @@ constexpr int k_step_x = 7;
 constexpr int k_step_y = 4;
 
 constexpr int k_name_offset = 11;
+// The three glyphs of the score, side by side.
 constexpr int k_hundreds_offset = 25;
-constexpr int k_tens_offset = 31;
-constexpr int k_units_offset = 37;
-
-// A score has room for three glyphs. A damaged file may hold any score: below 0 reads 0 and
-// above 999 holds at 999, so only digits are drawn and nothing leaves the board.
-constexpr int k_lowest_score_shown = 0;
-constexpr int k_highest_score_shown = 999;
+constexpr int k_tens_offset = k_hundreds_offset + k_digit_glyph_columns;
+constexpr int k_units_offset = k_tens_offset + k_digit_glyph_columns;
 
 constexpr std::uint64_t k_place_interval_ms = 100;
 
-constexpr int k_black = 0;
-constexpr int k_white = 15;
-constexpr int k_heading_colour = 12;
+constexpr Colour k_heading_colour = k_bright_red;
 
 void draw_heading() {
     console.color(k_black, k_white);
@@ -62,7 +56,9 @@ void draw_heading() {
 }
 
 void draw_score(std::int32_t score, int x, int y) {
-    const int shown = std::clamp(score, k_lowest_score_shown, k_highest_score_shown);
+    // A damaged file may hold any score: it shows as the result screen shows a total, so only
+    // digits are drawn and nothing leaves the board.
+    const int shown = shown_total(score);
     if (shown > 99) {
         draw_digit_at(shown / 100, x + k_hundreds_offset, y - 1);
     }
@@ -73,11 +69,11 @@ void draw_score(std::int32_t score, int x, int y) {
 // The place digit with its suffix and rule, the name, and the score above the rule.
 void draw_place(int place) {
     const auto index = static_cast<std::size_t>(place - 1);
-    const PlaceStyle& style = place_styles[index];
+    const PlaceStyle& style = k_place_styles[index];
     const RankEntry& entry = rank_table[index];
     const int x = k_lowest_x - k_step_x * (k_lowest_place - place);
     const int y = k_lowest_y - k_step_y * (k_lowest_place - place);
-    const DigitGlyph& glyph = DigitFont[static_cast<std::size_t>(place)];
+    const DigitGlyph& glyph = k_digit_font[static_cast<std::size_t>(place)];
 
     console.color(style.colour, k_keep);
     print_at(x, y - 1, glyph[0]);

@@ -15,6 +15,8 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/posix_file.hpp"
+
 namespace kal {
 
 RankTable rank_table{};
@@ -44,7 +46,7 @@ constexpr std::array<DefaultPlace, 5> k_default_ranking{{
     {30, {'S', 'i', 'l', 'v', 'e', 'r', 't', 'h', 'i', 's', 't', 'l', 'e'}},
 }};
 
-std::string ranking_path = "Rank.dat";
+std::string ranking_path{k_ranking_file_name};
 
 // Set once the table holds a ranking of this run, from the file or the defaults. A file that
 // cannot be read then leaves the table alone, so scores made in this run are not lost.
@@ -100,28 +102,6 @@ void decode_table(const RankBytes& bytes, RankTable& table) {
     }
 }
 
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-
-    [[nodiscard]] int get() const { return fd_; }
-    [[nodiscard]] bool is_open() const { return fd_ >= 0; }
-
-    // Closes now and reports whether the close succeeded; on some file systems a failed
-    // write only shows up here.
-    bool close() { return ::close(std::exchange(fd_, -1)) == 0; }
-
-private:
-    int fd_;
-};
-
 // Reads until `bytes` is full, the file ends or a read fails; returns how much arrived.
 std::size_t read_up_to(int fd, unsigned char* bytes, std::size_t size) {
     std::size_t done = 0;
@@ -152,29 +132,6 @@ bool write_all(int fd, const unsigned char* bytes, std::size_t size) {
     }
     return true;
 }
-
-// A write past the file-size limit raises SIGXFSZ, which would end the game; while the
-// ranking is saved it is ignored so that the write just fails and the old file stays.
-class IgnoreFileSizeSignal {
-public:
-    IgnoreFileSizeSignal() {
-        struct sigaction ignore {};
-        ignore.sa_handler = SIG_IGN;
-        sigemptyset(&ignore.sa_mask);
-        saved_ = ::sigaction(SIGXFSZ, &ignore, &previous_) == 0;
-    }
-    IgnoreFileSizeSignal(const IgnoreFileSizeSignal&) = delete;
-    IgnoreFileSizeSignal& operator=(const IgnoreFileSizeSignal&) = delete;
-    ~IgnoreFileSizeSignal() {
-        if (saved_) {
-            ::sigaction(SIGXFSZ, &previous_, nullptr);
-        }
-    }
-
-private:
-    struct sigaction previous_ {};
-    bool saved_ = false;
-};
 
 // A ranking file that is a symbolic link is updated where it points, and stays a link.
 std::string resolve_link(const std::string& path) {

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace kal {
 
@@ -31,14 +32,17 @@ using RankTable = std::array<RankEntry, 5>;
 inline constexpr std::size_t k_rank_record_bytes = 56;
 inline constexpr std::size_t k_rank_file_bytes = 6 * k_rank_record_bytes;
 
+// The name of the ranking file, wherever it lives.
+inline constexpr std::string_view k_ranking_file_name = "Rank.dat";
+
 // The game's one ranking. Every entry is zero until the first load_ranking.
 extern RankTable rank_table;
 
 // Zeroes the table and forgets that it was ever loaded, as at program start.
 void reset_ranking();
 
-// Where the ranking file lives; "Rank.dat" in the working directory unless changed (the game
-// sets it at start-up from its data folder or its command line).
+// Where the ranking file lives; k_ranking_file_name in the working directory unless changed (the
+// game sets it at start-up from its data folder or its command line).
 void set_ranking_path(std::string path);
 
 // Fills the table from the ranking file. Up to 280 bytes of the file overwrite the table

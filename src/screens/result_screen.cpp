@@ -8,6 +8,7 @@
 #include "console/console.hpp"
 #include "history/history_file.hpp"
 #include "play/play_state.hpp"
+#include "play/rules.hpp"
 #include "screens/grading.hpp"
 #include "screens/ranking_board.hpp"
 #include "screens/ranking_file.hpp"
@@ -31,18 +32,17 @@ struct LevelBox {
     int label_y;
     int points_x;
     int points_y;
-    int points;
     int count_x;
     int count_y;
 };
 
-constexpr std::array<LevelBox, 6> k_level_boxes{{
-    {2, 5, 23, 4, 4, 17, 4},
-    {32, 5, 54, 4, 4, 48, 4},
-    {2, 10, 23, 9, 6, 17, 9},
-    {32, 10, 54, 9, 6, 48, 9},
-    {2, 15, 23, 14, 9, 17, 14},
-    {32, 15, 54, 14, 18, 48, 14},
+constexpr std::array<LevelBox, k_last_level> k_level_boxes{{
+    {2, 5, 23, 4, 17, 4},
+    {32, 5, 54, 4, 48, 4},
+    {2, 10, 23, 9, 17, 9},
+    {32, 10, 54, 9, 48, 9},
+    {2, 15, 23, 14, 17, 14},
+    {32, 15, 54, 14, 48, 14},
 }};
 
 constexpr std::array<int, 2> k_rule_columns{2, 32};
@@ -52,7 +52,7 @@ constexpr std::array<int, 4> k_rule_rows{6, 11, 16, 21};
 constexpr int k_level6_text_x = 52;
 
 constexpr int k_seconds_tens_x = 10;
-constexpr int k_seconds_units_x = 16;
+constexpr int k_seconds_units_x = k_seconds_tens_x + k_digit_glyph_columns;
 constexpr int k_seconds_y = 19;
 
 // The three digits of the total, and the grade letter beside them.
@@ -81,8 +81,8 @@ void pause(std::uint64_t ms) {
 }
 
 void draw_fixed_layout() {
-    print_at(68, 3, 9, 15, "RESULT");
-    console.color(0, k_keep);
+    print_at(68, 3, k_bright_blue, k_white, "RESULT");
+    console.color(k_black, k_keep);
     for (const int x : k_rule_columns) {
         for (const int y : k_rule_rows) {
             print_at(x, y, "――――――――――――――");
@@ -93,10 +93,11 @@ void draw_fixed_layout() {
         console.locate(box.label_x, box.label_y);
         console.printf("レベル%d 正解数", static_cast<int>(i) + 1);
         console.locate(box.points_x, box.points_y);
-        console.printf("× %d点", box.points);
+        console.printf("× %d点", k_points_by_level[i + 1]);
     }
     print_at(2, 20, "残り時間");
-    print_at(22, 19, "秒×5点");
+    console.locate(22, 19);
+    console.printf("秒×%d点", k_points_per_second_left);
     print_at(32, 20, "合計得点");
     print_at(59, 20, "点");
 }
@@ -104,7 +105,7 @@ void draw_fixed_layout() {
 void open_screen() {
     stop_music();
     play_music(k_track_result);
-    console.color(0, 15);
+    console.color(k_black, k_white);
     console.cls(k_keep, k_keep);
     pause(100);
     draw_fixed_layout();
@@ -131,7 +132,7 @@ void draw_seconds_left(int seconds) {
 
 // Seven steps one second apart, each with the tally cue.
 void tally(const ResultSounds& sounds) {
-    console.color(9, k_keep);
+    console.color(k_bright_blue, k_keep);
     for (int level = 1; level <= 5; ++level) {
         const LevelBox& box = k_level_boxes[static_cast<std::size_t>(level - 1)];
         draw_digit_at(play.correct_by_level[static_cast<std::size_t>(level)], box.count_x,
@@ -156,12 +157,12 @@ void draw_total_digits(int total) {
 }
 
 void draw_prompt() {
-    print_at(63, 8, 9, k_keep, "貴方の動体視力は");
-    print_at(64, 18, 0, 15, "現在の5位の得点");
-    console.color(6, k_keep);
+    print_at(63, 8, k_bright_blue, k_keep, "貴方の動体視力は");
+    print_at(64, 18, k_black, k_white, "現在の5位の得点");
+    console.color(k_brown, k_keep);
     console.locate(75, 20);
     console.printf("%d点", rank_table.back().score);
-    print_at(k_prompt_x, k_prompt_y, 9, k_keep, "Press SPACE KEY");
+    print_at(k_prompt_x, k_prompt_y, k_bright_blue, k_keep, "Press SPACE KEY");
 }
 
 // Random digits and grades spin until SPACE is down at the end of a cycle.
@@ -181,17 +182,17 @@ void spin_roulette(const ResultSounds& sounds) {
 void show_result(int total) {
     const Grade& grade = grade_for(total);
     draw_letter(grade.letter, k_letter_x, k_letter_y);
-    print_at(grade.phrase_column, k_phrase_y, grade.colour, 15, grade.phrase);
-    console.color(total >= rank_table.back().score ? 12 : 0, k_keep);
+    print_at(grade.phrase_column, k_phrase_y, grade.colour, k_white, grade.phrase);
+    console.color(total >= rank_table.back().score ? k_bright_red : k_black, k_keep);
     draw_total_digits(total);
-    console.color(0, k_keep);
+    console.color(k_black, k_keep);
 }
 
 void announce_place(int place, const ResultSounds& sounds) {
     console.play_sound(sounds.fanfare);
-    console.color(12, k_keep);
+    console.color(k_bright_red, k_keep);
     draw_digit_at(place, 4, 23);
-    print_at(10, 23, 9, k_keep, "位にランクイン!");
+    print_at(10, 23, k_bright_blue, k_keep, "位にランクイン!");
     for (int i = 0; i < 4; ++i) {
         pause(250);
     }
@@ -207,7 +208,7 @@ bool enter_name(RankEntry& entry) {
     bool input_open = true;
     while (input_open && !accepted) {
         play_music(k_track_result);
-        print_at(15, 24, 9, k_keep, "名前をエントリーして下さい(半角14文字以内):");
+        print_at(15, 24, k_bright_blue, k_keep, "名前をエントリーして下さい(半角14文字以内):");
         blank(k_name_x, k_name_y, k_name_area_columns);
         console.locate(k_name_x, k_name_y);
         input_open = console.read_word(word);
@@ -230,7 +231,7 @@ bool rank_in(int place, int total, const ResultSounds& sounds) {
 }
 
 void regret_no_rank_in() {
-    print_at(10, 23, 0, k_keep, "残念!ランクイン出来ませんでした");
+    print_at(10, 23, k_black, k_keep, "残念!ランクイン出来ませんでした");
     pause(200);
     wait_space(k_track_result);
 }

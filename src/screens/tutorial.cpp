@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "console/console.hpp"
+#include "play/scrolling_question.hpp"
 #include "shell/draw.hpp"
 #include "shell/music.hpp"
 #include "shell/screen_kit.hpp"
@@ -13,27 +14,13 @@
 namespace kal {
 namespace {
 
-constexpr int k_black = 0;
-constexpr int k_blue = 1;
-constexpr int k_brown = 6;
-constexpr int k_grey = 7;
-constexpr int k_bright_blue = 9;
-constexpr int k_bright_red = 12;
-constexpr int k_white = 15;
-
 constexpr int k_screen_columns = 80;
-constexpr int k_panel_row = 7;       // draw_y of the panel: glyphs on rows 6 to 8
-constexpr int k_candidate_row = 17;  // draw_y of the candidate row: glyphs on rows 16 to 18
 constexpr int k_resting_column = 3;  // draw_x once the sample row has gone
 
-constexpr std::string_view k_instruction = "-上の数字に無い物を選んで下さい-";
-
-// The TIME readout as four glyphs: tens, units, tenths, hundredths.
-using Readout = std::array<int, 4>;
-constexpr std::array<int, 4> k_readout_columns{54, 60, 68, 74};
-constexpr Readout k_readout_at_start{2, 0, 0, 0};
-constexpr Readout k_readout_after_right{2, 2, 0, 0};
-constexpr Readout k_readout_after_wrong{1, 9, 0, 0};
+// The TIME readout of the sample question.
+constexpr TimeDigits k_readout_at_start{2, 0, 0, 0};
+constexpr TimeDigits k_readout_after_right{2, 2, 0, 0};
+constexpr TimeDigits k_readout_after_wrong{1, 9, 0, 0};
 
 // The sample question: the row 4 1 scrolls by; the answer is the 7 among the candidates.
 struct SampleDigit {
@@ -62,8 +49,8 @@ constexpr std::uint64_t k_step_pause_ms = 200;
 struct Caption {
     int x = 0;
     int y = 0;
-    int fg = k_black;
-    int bg = k_white;
+    Colour fg = k_black;
+    Colour bg = k_white;
     std::string_view text;
 };
 
@@ -73,7 +60,7 @@ struct Step {
     Action before = nullptr;
     std::array<Caption, 4> captions{};
     Action after = nullptr;
-    int draw_row = k_panel_row;
+    int draw_row = k_scroll_row;
     // How the step closes: the usual advance is a busy wait of 200 ms, then a wait for SPACE.
     bool pause = true;
     bool space = true;
@@ -95,11 +82,9 @@ void draw_panel_bars() {
     blank_row(4);
 }
 
-void draw_readout(const Readout& digits) {
+void draw_readout(const TimeDigits& digits) {
     console.color(k_black, k_white);
-    for (std::size_t i = 0; i < digits.size(); ++i) {
-        draw_time_digit(digits[i], k_readout_columns[i]);
-    }
+    draw_time_digits(digits);
 }
 
 void scroll_sample_row() {
@@ -166,23 +151,23 @@ constexpr std::array<Step, k_tutorial_steps> k_script{{
      .pause = false,
      .space = false},
     // 9
-    {.captions = {{{32, 15, k_blue, k_grey, "▽"}, {32, 19, k_blue, k_grey, "△"}}}},
+    {.captions = {{{32, 15, k_blue, k_light_grey, "▽"}, {32, 19, k_blue, k_light_grey, "△"}}}},
     // 10
     {.captions = {{{24, 7, k_black, k_white, "カーソルを[←][→]キーで動かして"},
                    {23, 8, k_black, k_white, "上に出てなかった数字を選びましょう。"}}},
      .clear_after = true},
     // 11
-    {.captions = {{{32, 15, k_blue, k_grey, "　"},
-                   {32, 19, k_blue, k_grey, "　"},
-                   {38, 15, k_blue, k_grey, "▽"},
-                   {38, 19, k_blue, k_grey, "△"}}}},
+    {.captions = {{{32, 15, k_blue, k_light_grey, "　"},
+                   {32, 19, k_blue, k_light_grey, "　"},
+                   {38, 15, k_blue, k_light_grey, "▽"},
+                   {38, 19, k_blue, k_light_grey, "△"}}}},
     // 12
     {.before = blank_panel_white,
      .captions = {{{20, 7, k_black, k_white, "これだ！と思ったらSPACEキーで決定です。"}}},
      .pause = false,
      .space = false},
     // 13
-    {.captions = {{{38, 15, k_black, k_grey, "▼"}, {38, 19, k_black, k_grey, "▲"}}}},
+    {.captions = {{{38, 15, k_black, k_light_grey, "▼"}, {38, 19, k_black, k_light_grey, "▲"}}}},
     // 14
     {.captions = {{{38, 23, k_bright_blue, k_white, "正解"},
                    {61, 22, k_brown, k_white, "Great +2sec"}}},
@@ -194,13 +179,13 @@ constexpr std::array<Step, k_tutorial_steps> k_script{{
                     "正解すると、選んだ速さによってタイムボーナスがつきます。"}}},
      .clear_after = true},
     // 16
-    {.captions = {{{38, 15, k_black, k_grey, "　"},
-                   {38, 19, k_black, k_grey, "　"},
-                   {44, 15, k_black, k_grey, "▽"},
-                   {44, 19, k_black, k_grey, "△"}}}},
+    {.captions = {{{38, 15, k_black, k_light_grey, "　"},
+                   {38, 19, k_black, k_light_grey, "　"},
+                   {44, 15, k_black, k_light_grey, "▽"},
+                   {44, 19, k_black, k_light_grey, "△"}}}},
     // 17
-    {.captions = {{{44, 15, k_black, k_grey, "▼"},
-                   {44, 19, k_black, k_grey, "▲"},
+    {.captions = {{{44, 15, k_black, k_light_grey, "▼"},
+                   {44, 19, k_black, k_light_grey, "▲"},
                    {37, 23, k_bright_red, k_white, "間違い"},
                    {61, 22, k_bright_red, k_white, "Penalty! Time -3sec"}}},
      .after = show_wrong_answer_time,
@@ -228,11 +213,11 @@ const Step& script_step(int step) {
 
 void draw_tutorial_board() {
     draw_x = k_resting_column;
-    draw_y = k_panel_row;
+    draw_y = k_scroll_row;
     console.color(k_bright_blue, k_white);
     console.cls(k_keep, k_keep);
     draw_panel_bars();
-    console.color(k_white, k_grey);
+    console.color(k_white, k_light_grey);
     blank_row(15);
     blank_row(19);
     draw_readout(k_readout_at_start);
@@ -286,7 +271,7 @@ void close_tutorial_step(int step) {
     if (current.clear_after) {
         clear_panel();
     }
-    draw_y = k_panel_row;
+    draw_y = k_scroll_row;
 }
 
 Screen tutorial_screen() {

@@ -4,6 +4,8 @@
 #include <array>
 
 #include "console/console.hpp"
+// The one reach of shell/ into play/: the countdown paces itself by the level and the stage
+// of the play under way.
 #include "play/play_state.hpp"
 #include "shell/draw.hpp"
 #include "shell/music.hpp"
@@ -20,18 +22,15 @@ constexpr int k_speed_y = 7;
 constexpr int k_speed_caption_x = 27;
 constexpr int k_speed_hundreds_x = 34;
 constexpr int k_speed_base_x = 32;
-constexpr int k_speed_glyph_step = 6;
 constexpr int k_speed_unit_offset = 19;
 
 // Each count: the count sound, then four beats of 125 ms with the music serviced after each,
 // then the rest of the count, which shortens by 70 ms per level.
 constexpr int k_beats_per_count = 4;
-constexpr int k_beat_ms = 125;
 constexpr int k_count_rest_ms = 500;
 constexpr int k_rest_shortening_per_level_ms = 70;
-constexpr int k_stage_track_offset = 3;
 
-constexpr std::array<int, 6> announcement_rows{6, 7, 8, 16, 17, 18};
+constexpr std::array<int, 6> k_announcement_rows{6, 7, 8, 16, 17, 18};
 constexpr int k_announcement_x = 27;
 constexpr int k_announcement_width = 40;
 
@@ -40,20 +39,20 @@ struct CountStep {
     bool music_after_rest;
 };
 
-constexpr std::array<CountStep, 3> count_steps{{
+constexpr std::array<CountStep, 3> k_count_steps{{
     {"3.wav", true},
     {"2.wav", false},
     {"1.wav", true},
 }};
 
-// The voices of the count sounds, in the order of count_steps.
-using CountVoices = std::array<SoundId, count_steps.size()>;
+// The voices of the count sounds, in the order of k_count_steps.
+using CountVoices = std::array<SoundId, k_count_steps.size()>;
 
 CountVoices load_count_sounds() {
     CountVoices voices{};
     // "1.wav" first, then "2.wav" and "3.wav".
     for (std::size_t i = voices.size(); i-- > 0;) {
-        voices[i] = console.load_sound(count_steps[i].sound);
+        voices[i] = console.load_sound(k_count_steps[i].sound);
     }
     return voices;
 }
@@ -76,8 +75,8 @@ void draw_speed(int speed) {
         base = k_speed_hundreds_x;
         speed %= 100;
     }
-    draw_digit(speed / 10, base + k_speed_glyph_step);
-    draw_digit(speed % 10, base + 2 * k_speed_glyph_step);
+    draw_digit(speed / 10, base + k_digit_glyph_columns);
+    draw_digit(speed % 10, base + 2 * k_digit_glyph_columns);
     print_at(base + k_speed_unit_offset, k_speed_y, "km");
 }
 
@@ -96,7 +95,7 @@ void count_once(SoundId sound, bool music_after_rest, int track, int level) {
 }
 
 void blank_announcement() {
-    for (const int row : announcement_rows) {
+    for (const int row : k_announcement_rows) {
         blank(k_announcement_x, row, k_announcement_width);
     }
 }
@@ -109,9 +108,9 @@ void announce_question(int digits, int speed) {
     draw_digit_count(digits);
     draw_speed(speed);
 
-    const int track = play.stage + k_stage_track_offset;
-    for (std::size_t i = 0; i < count_steps.size(); ++i) {
-        count_once(voices[i], count_steps[i].music_after_rest, track, play.level);
+    const int track = stage_track(play.stage);
+    for (std::size_t i = 0; i < k_count_steps.size(); ++i) {
+        count_once(voices[i], k_count_steps[i].music_after_rest, track, play.level);
     }
     blank_announcement();
     // The last count may still be sounding as the question begins: let it play out.

@@ -9,7 +9,7 @@ void print_at(int x, int y, std::string_view text) {
     console.print(text);
 }
 
-void print_at(int x, int y, int fg, int bg, std::string_view text) {
+void print_at(int x, int y, Colour fg, Colour bg, std::string_view text) {
     console.color(fg, bg);
     print_at(x, y, text);
 }

@@ -4,15 +4,14 @@
 
 #include <string_view>
 
-namespace kal {
+#include "console/palette.hpp"
 
-// A colour value that leaves that colour as it is.
-inline constexpr int k_keep = 16;
+namespace kal {
 
 // Moves to column x, row y and prints text in the current colours.
 void print_at(int x, int y, std::string_view text);
 // Sets the colour pair first (k_keep leaves a colour as it is).
-void print_at(int x, int y, int fg, int bg, std::string_view text);
+void print_at(int x, int y, Colour fg, Colour bg, std::string_view text);
 // Prints count blanks from column x of row y in the current colours.
 void blank(int x, int y, int count);
 // Blanks row y, all 80 columns, in the current colours.

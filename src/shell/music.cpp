@@ -20,7 +20,7 @@ struct MusicTrack {
     std::uint64_t loop_ms;
 };
 
-constexpr std::array<MusicTrack, 9> music_tracks{{
+constexpr std::array<MusicTrack, 9> k_music_tracks{{
     {"title.wav", 8726},
     {"result.wav", 24000},
     {"kuria.wav", 24000},
@@ -33,10 +33,10 @@ constexpr std::array<MusicTrack, 9> music_tracks{{
 }};
 
 const MusicTrack* find_track(int track) {
-    if (track < 1 || track > static_cast<int>(music_tracks.size())) {
+    if (track < 1 || track > static_cast<int>(k_music_tracks.size())) {
         return nullptr;
     }
-    return &music_tracks[static_cast<std::size_t>(track - 1)];
+    return &k_music_tracks[static_cast<std::size_t>(track - 1)];
 }
 
 }  // namespace

@@ -15,6 +15,15 @@ namespace kal {
 inline constexpr int k_track_title = 1;
 inline constexpr int k_track_result = 2;
 
+// The step of the countdown's beats and of the paced pauses while an answer is judged.
+inline constexpr int k_beat_ms = 125;
+
+// The track of a stage 1..6: the stage tracks follow the title, result and clear tracks.
+constexpr int stage_track(int stage) {
+    constexpr int k_first_stage_track_offset = 3;
+    return stage + k_first_stage_track_offset;
+}
+
 // The voice of the loaded track; 0 when none is loaded.
 extern SoundId current_music;
 // Clock reading at which the loaded track was last started, or last went round its loop.
@@ -22,8 +31,7 @@ extern std::uint64_t music_started_at;
 
 // Loads and starts the track when none is loaded. Once the loop length of the track number
 // passed in has passed, a looping track is counted on by whole loops and a short one is
-// started again. To switch tracks, stop current_music, set it to 0, then call play_music with
-// the new track.
+// started again. To switch tracks, call stop_music, then play_music with the new track.
 void play_music(int track);
 
 // Stops the loaded track and releases it, so that the next play_music starts a new one.

@@ -10,20 +10,25 @@ int draw_y = 0;
 
 namespace {
 
-struct ColourPair {
-    int fg;
-    int bg;
-};
-
 using LevelColours = std::array<ColourPair, 6>;
 
 // Levels 1 to 6. Levels 1 and 2 are green in the foreground scheme but blue behind.
-constexpr LevelColours level_fg_colours{{{2, 15}, {2, 15}, {6, 15}, {6, 15}, {12, 15}, {4, 15}}};
-constexpr LevelColours level_bg_colours{{{15, 1}, {15, 1}, {15, 6}, {15, 6}, {15, 12}, {15, 4}}};
+constexpr LevelColours k_level_fg_colours{{{k_green, k_white},
+                                           {k_green, k_white},
+                                           {k_brown, k_white},
+                                           {k_brown, k_white},
+                                           {k_bright_red, k_white},
+                                           {k_red, k_white}}};
+constexpr LevelColours k_level_bg_colours{{{k_white, k_blue},
+                                           {k_white, k_blue},
+                                           {k_white, k_brown},
+                                           {k_white, k_brown},
+                                           {k_white, k_bright_red},
+                                           {k_white, k_red}}};
 
-constexpr ColourPair k_after_letter{9, 15};
-constexpr ColourPair k_time_colours{0, 15};
-constexpr ColourPair k_time_running_out{12, 15};
+constexpr ColourPair k_after_letter{k_bright_blue, k_white};
+constexpr ColourPair k_time_colours{k_black, k_white};
+constexpr ColourPair k_time_running_out{k_bright_red, k_white};
 constexpr float k_time_red_below = 10.0F;
 constexpr float k_time_shown_limit = 100.0F;
 
@@ -32,12 +37,10 @@ constexpr int k_time_caption_y = 22;
 constexpr int k_time_digit_row = 24;
 constexpr int k_time_point_x = 66;
 constexpr int k_time_point_y = 25;
-constexpr std::array<int, 4> time_digit_columns{54, 60, 68, 74};
+constexpr std::array<int, 4> k_time_digit_columns{54, 60, 68, 74};
 
-constexpr std::array<int, 5> panel_rows{7, 8, 9, 6, 5};
+constexpr std::array<int, 5> k_panel_rows{7, 8, 9, 6, 5};
 constexpr int k_panel_width = 79;
-
-using TimeDigits = std::array<int, 4>;
 
 constexpr TimeDigits k_time_zero{0, 0, 0, 0};
 constexpr TimeDigits k_time_full{9, 9, 9, 9};
@@ -74,11 +77,11 @@ TimeDigits split_time(float seconds) {
 }  // namespace
 
 void level_fg_color(int level) {
-    set_level_colours(level_fg_colours, level);
+    set_level_colours(k_level_fg_colours, level);
 }
 
 void level_bg_color(int level) {
-    set_level_colours(level_bg_colours, level);
+    set_level_colours(k_level_bg_colours, level);
 }
 
 void draw_digit(int digit, int x) {
@@ -86,18 +89,18 @@ void draw_digit(int digit, int x) {
 }
 
 void draw_digit_at(int digit, int x, int y) {
-    if (digit < 0 || digit >= static_cast<int>(DigitFont.size())) {
+    if (digit < 0 || digit >= static_cast<int>(k_digit_font.size())) {
         return;
     }
-    const DigitGlyph& glyph = DigitFont[static_cast<std::size_t>(digit)];
+    const DigitGlyph& glyph = k_digit_font[static_cast<std::size_t>(digit)];
     for (std::size_t row = 0; row < glyph.size(); ++row) {
         print_at(x, y - 1 + static_cast<int>(row), glyph[row]);
     }
 }
 
 void draw_letter(int index, int x, int y) {
-    if (index >= 0 && index < static_cast<int>(LetterFont.size())) {
-        const LetterGlyph& glyph = LetterFont[static_cast<std::size_t>(index)];
+    if (index >= 0 && index < static_cast<int>(k_letter_font.size())) {
+        const LetterGlyph& glyph = k_letter_font[static_cast<std::size_t>(index)];
         console.color(glyph.fg, glyph.bg);
         for (std::size_t row = 0; row < glyph.rows.size(); ++row) {
             print_at(x, y - 2 + static_cast<int>(row), glyph.rows[row]);
@@ -112,17 +115,20 @@ void draw_time_digit(int digit, int x) {
     print_at(k_time_point_x, k_time_point_y, "．");
 }
 
-void draw_time(float seconds) {
-    const TimeDigits digits = split_time(seconds);
-    const ColourPair& colours = seconds < k_time_red_below ? k_time_running_out : k_time_colours;
-    console.color(colours.fg, colours.bg);
+void draw_time_digits(const TimeDigits& digits) {
     for (std::size_t i = 0; i < digits.size(); ++i) {
-        draw_time_digit(digits[i], time_digit_columns[i]);
+        draw_time_digit(digits[i], k_time_digit_columns[i]);
     }
 }
 
+void draw_time(float seconds) {
+    const ColourPair& colours = seconds < k_time_red_below ? k_time_running_out : k_time_colours;
+    console.color(colours.fg, colours.bg);
+    draw_time_digits(split_time(seconds));
+}
+
 void clear_panel() {
-    for (const int row : panel_rows) {
+    for (const int row : k_panel_rows) {
         blank(1, row, k_panel_width);
     }
 }

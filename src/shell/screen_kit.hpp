@@ -8,13 +8,16 @@
 #include <array>
 #include <string_view>
 
+#include "console/palette.hpp"
+
 namespace kal {
 
 // A digit glyph: three rows of three full-width characters, 6 columns by 3 rows.
 using DigitGlyph = std::array<std::string_view, 3>;
+inline constexpr int k_digit_glyph_columns = 6;
 
 // The digits 0 to 9 in heavy box-drawing characters ("　" is the full-width space).
-inline constexpr std::array<DigitGlyph, 10> DigitFont{{
+inline constexpr std::array<DigitGlyph, 10> k_digit_font{{
     {"┏━┓", "┃　┃", "┗━┛"},
     {"　┫　", "　┃　", "　┻　"},
     {"┏━┓", "┏━┛", "┗━┛"},
@@ -30,21 +33,21 @@ inline constexpr std::array<DigitGlyph, 10> DigitFont{{
 // A grade letter: five rows of five cells, each "■" or two spaces, so that a glyph always
 // covers its whole 10 x 5 block; drawn in its own colours.
 struct LetterGlyph {
-    int fg;
-    int bg;
+    Colour fg;
+    Colour bg;
     std::array<std::string_view, 5> rows;
 };
 
 // A to G, then S.
-inline constexpr std::array<LetterGlyph, 8> LetterFont{{
-    {12, 15, {"  ■■■  ", "■      ■", "■      ■", "■■■■■", "■      ■"}},
-    {9, 15, {"■■■■  ", "■      ■", "■  ■■  ", "■      ■", "■■■■  "}},
-    {2, 15, {"  ■■■  ", "■      ■", "■        ", "■      ■", "  ■■■  "}},
-    {3, 15, {"■■■■  ", "■      ■", "■      ■", "■      ■", "■■■■  "}},
-    {1, 15, {"■■■■■", "■        ", "■■■■■", "■        ", "■■■■■"}},
-    {8, 15, {"■■■■■", "■        ", "■■■■  ", "■        ", "■        "}},
-    {0, 15, {"  ■■■■", "■        ", "■    ■■", "■      ■", "  ■■■■"}},
-    {6, 15, {"  ■■■■", "■        ", "  ■■■  ", "        ■", "■■■■  "}},
+inline constexpr std::array<LetterGlyph, 8> k_letter_font{{
+    {k_bright_red, k_white, {"  ■■■  ", "■      ■", "■      ■", "■■■■■", "■      ■"}},
+    {k_bright_blue, k_white, {"■■■■  ", "■      ■", "■  ■■  ", "■      ■", "■■■■  "}},
+    {k_green, k_white, {"  ■■■  ", "■      ■", "■        ", "■      ■", "  ■■■  "}},
+    {k_cyan, k_white, {"■■■■  ", "■      ■", "■      ■", "■      ■", "■■■■  "}},
+    {k_blue, k_white, {"■■■■■", "■        ", "■■■■■", "■        ", "■■■■■"}},
+    {k_dark_grey, k_white, {"■■■■■", "■        ", "■■■■  ", "■        ", "■        "}},
+    {k_black, k_white, {"  ■■■■", "■        ", "■    ■■", "■      ■", "  ■■■■"}},
+    {k_brown, k_white, {"  ■■■■", "■        ", "  ■■■  ", "        ■", "■■■■  "}},
 }};
 
 // The shared drawing position: draw_digit draws on rows draw_y - 1 to draw_y + 1.
@@ -61,10 +64,14 @@ void draw_digit(int digit, int x);
 // The same with an explicit centre row y.
 void draw_digit_at(int digit, int x, int y);
 // A grade letter (0..7: A..G, then S) in its own colours, rows y - 2 .. y + 2 from column x;
-// leaves the colours at 9/15. Any other index draws nothing.
+// leaves the colours at bright blue on white. Any other index draws nothing.
 void draw_letter(int index, int x, int y);
 // "TIME" at (54, 22), the digit glyph at column x of rows 23-25 and the point at (66, 25).
 void draw_time_digit(int digit, int x);
+// The four glyphs of the TIME readout: tens, units, tenths, hundredths.
+using TimeDigits = std::array<int, 4>;
+// The TIME readout showing these digits, in the current colours.
+void draw_time_digits(const TimeDigits& digits);
 // The TIME readout for a number of seconds, truncated at every step as the game has always
 // shown it: black, red below 10 seconds. Below 0 it reads 00.00; from 100 seconds on it holds
 // at 99.99, since the readout has room for two whole digits only (columns 54 to 79).

@@ -6,11 +6,11 @@
 #include "sound/scores.hpp"
 #include "sound/sound_levels.hpp"
 #include "sound/synth.hpp"
+#include "sound/wav_file.hpp"
 
 namespace kal {
 namespace {
 
-constexpr std::uint16_t k_format_pcm = 1;
 constexpr std::uint16_t k_bits_per_sample = 16;
 constexpr std::uint32_t k_fmt_bytes = 16;
 constexpr std::uint32_t k_header_bytes = 44;
@@ -88,14 +88,14 @@ std::span<const std::uint8_t> find_embedded_sound(std::string_view name) {
 }
 
 std::span<const std::string_view> embedded_sound_names() {
-    static const std::vector<std::string_view> names = [] {
+    static const std::vector<std::string_view> k_names = [] {
         std::vector<std::string_view> all;
         for (const SoundScore& sound : sound_scores()) {
             all.push_back(sound.name);
         }
         return all;
     }();
-    return names;
+    return k_names;
 }
 
 }  // namespace kal

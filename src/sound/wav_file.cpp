@@ -19,7 +19,6 @@ constexpr std::uint64_t k_chunk_header_bytes = 8;
 constexpr std::uint32_t k_form_type_bytes = 4;
 constexpr std::uint32_t k_fixed_format_bytes = 16;
 constexpr std::uint32_t k_extra_count_bytes = 2;
-constexpr std::uint16_t k_format_pcm = 1;
 
 constexpr FourCc k_riff{'R', 'I', 'F', 'F'};
 constexpr FourCc k_list{'L', 'I', 'S', 'T'};

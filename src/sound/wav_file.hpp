@@ -39,6 +39,9 @@ struct WaveFormat {
     std::vector<std::uint8_t> extra;
 };
 
+// The format tag of integer PCM samples, the only kind of sound the game plays.
+inline constexpr std::uint16_t k_format_pcm = 1;
+
 using FourCc = std::array<char, 4>;
 
 // Where a chunk lies: its identifier, the size of its data, the form type (RIFF and LIST

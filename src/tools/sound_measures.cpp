@@ -15,7 +15,6 @@
 namespace kal {
 namespace {
 
-constexpr std::uint16_t k_format_pcm = 1;
 constexpr double k_block_ms = 400.0;        // a loudness block
 constexpr double k_quiet_level = 1e-3;      // -60 dBFS
 constexpr std::size_t k_frame_size = 4096;  // of the averaged power spectrum

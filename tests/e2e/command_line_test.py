@@ -171,19 +171,23 @@ def ended_cleanly(game, status, took, what):
     check(game.process.stderr.read() == b"", f"{what}: something was written to stderr")
 
 
+def end_input_leaving_the_ranking(game, player, ranking, where, told):
+    """Ends the input; the game must end cleanly with Rank.dat as it was and nothing else left."""
+    status, took = game.end_input()
+    ended_cleanly(game, status, took, where)
+    check(open(player.path("Rank.dat"), "rb").read() == ranking, "Rank.dat changed")
+    check(player.files() == ["work/Rank.dat"], f"files left: {player.files()}")
+    if not failures:
+        print(f"end of input {where}: status {status} after {took * 1000:.0f} ms, {told}")
+
+
 def end_of_input_on_the_title(args):
     player = Player()
     game = PipedGame(args.game, player)
     try:
         check(game.wait_for(TITLE, MENU_LINE), "the title never came")
         before = open(player.path("Rank.dat"), "rb").read()
-        status, took = game.end_input()
-        ended_cleanly(game, status, took, "on the title")
-        check(open(player.path("Rank.dat"), "rb").read() == before, "Rank.dat changed")
-        check(player.files() == ["work/Rank.dat"], f"files left: {player.files()}")
-        if not failures:
-            print(f"end of input on the title: status {status} after {took * 1000:.0f} ms, "
-                  "terminal given back")
+        end_input_leaving_the_ranking(game, player, before, "on the title", "terminal given back")
     finally:
         game.stop()
         player.remove()
@@ -203,13 +207,8 @@ def end_of_input_in_a_game(args):
         check(game.wait_for(TITLE, MENU_LINE), "the title never came")
         game.send(SPACE)
         check(game.wait_for(QUESTION_SPEED), "the first question was never announced")
-        status, took = game.end_input()
-        ended_cleanly(game, status, took, "in a game")
-        check(open(player.path("Rank.dat"), "rb").read() == ranking, "Rank.dat changed")
-        check(player.files() == ["work/Rank.dat"], f"files left: {player.files()}")
-        if not failures:
-            print(f"end of input in a game: status {status} after {took * 1000:.0f} ms, "
-                  "terminal given back, Rank.dat as it was")
+        end_input_leaving_the_ranking(game, player, ranking, "in a game",
+                                      "terminal given back, Rank.dat as it was")
     finally:
         game.stop()
         player.remove()

@@ -3,25 +3,23 @@
 // press, repeat and release events, and the screen is read back through libvterm. This is the
 // exact-release path of the keyboard that tmux cannot show, checked without an X display.
 
-#include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
 #include <signal.h>
 #include <sys/wait.h>
-#include <unistd.h>
-#include <vterm.h>
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 
+#include "pty_terminal.hpp"
+#include "screen_model.hpp"
+#include "temp_directory.hpp"
+
+namespace kal::test {
 namespace {
 
 using namespace std::chrono_literals;
@@ -45,64 +43,28 @@ constexpr auto k_repeat_interval = 40ms;
 // not a queue of presses, so a shorter tap can begin and end unseen.
 constexpr auto k_tap_length = 150ms;
 
-// The game on the master side of a pseudo-terminal of 80 x 25, in a fresh working directory.
+// The game on a pseudo-terminal of 80 x 25 that answers as kitty, in a fresh working directory.
 class KittyPty {
 public:
-    KittyPty() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "kaleidron-pty-XXXXXX").string();
-        dir_ = mkdtemp(pattern.data());
-        winsize size{};
-        size.ws_row = 25;
-        size.ws_col = 80;
-        pid_ = forkpty(&master_, nullptr, nullptr, &size);
-        if (pid_ == 0) {
-            if (chdir(dir_.c_str()) != 0) {
-                _exit(127);
-            }
-            setenv("TERM", "xterm-kitty", 1);
-            setenv("LC_ALL", "C.UTF-8", 1);
-            setenv("ALSOFT_DRIVERS", "nosuch", 1);
-            execl(KALEIDRON_GAME, KALEIDRON_GAME, static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
-        vt_ = vterm_new(25, 80);
-        vterm_set_utf8(vt_, 1);
-        screen_ = vterm_obtain_screen(vt_);
-        vterm_screen_enable_altscreen(screen_, 1);
-        vterm_screen_reset(screen_, 1);
-    }
+    KittyPty()
+        : directory_("kaleidron-pty"),
+          term_({{KALEIDRON_GAME},
+                 directory_.path().string(),
+                 {"TERM=xterm-kitty", "LC_ALL=C.UTF-8", "ALSOFT_DRIVERS=nosuch"}}) {}
 
-    ~KittyPty() {
-        if (pid_ > 0 && !exit_status_) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-        close(master_);
-        vterm_free(vt_);
-        std::filesystem::remove_all(dir_);
-    }
-    KittyPty(const KittyPty&) = delete;
-    KittyPty& operator=(const KittyPty&) = delete;
-
-    void send(std::string_view bytes) {
-        ASSERT_EQ(write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-    }
+    void send(std::string_view bytes) { term_.send(bytes); }
 
     // Reads what the game writes for the given time, answering its start-up queries.
     void pump(Clock::duration how_long) {
         const Clock::time_point until = Clock::now() + how_long;
-        do {
-            pollfd fd{master_, POLLIN, 0};
-            poll(&fd, 1, 10);
-            std::array<char, 4096> buffer{};
-            for (ssize_t n; (n = read(master_, buffer.data(), buffer.size())) > 0;) {
-                output.append(buffer.data(), static_cast<std::size_t>(n));
-                vterm_input_write(vt_, buffer.data(), static_cast<std::size_t>(n));
-            }
+        const std::int64_t until_ns =
+            now_ns() + std::chrono::duration_cast<std::chrono::nanoseconds>(how_long).count();
+        while (const std::optional<Chunk> chunk = term_.read_until(until_ns)) {
+            output += chunk->bytes;
+            screen_.feed(chunk->bytes);
             answer_queries();
-        } while (Clock::now() < until);
+        }
+        std::this_thread::sleep_until(until);  // the game may have closed its side early
     }
 
     // Pumps until the condition holds or the time is up; tells whether it held.
@@ -117,11 +79,9 @@ public:
         return false;
     }
 
-    // The character in the cell at (x, y), 1-based; 0 for none.
-    [[nodiscard]] std::uint32_t char_at(int x, int y) const {
-        VTermScreenCell cell{};
-        vterm_screen_get_cell(screen_, VTermPos{y - 1, x - 1}, &cell);
-        return cell.chars[0];
+    // The character in the cell at (x, y), 1-based.
+    [[nodiscard]] char32_t char_at(int x, int y) const {
+        return screen_.row_cells(y)[static_cast<std::size_t>(x - 1)];
     }
 
     // The column of the title menu's cursor mark "▽" on row 18; 0 for none.
@@ -140,16 +100,8 @@ public:
 
     // Waits for the game to end; its status as waitpid gives it.
     std::optional<int> wait_exit(Clock::duration timeout = 5s) {
-        pump_until(
-            [this] {
-                int status = 0;
-                if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                    exit_status_ = status;
-                }
-                return exit_status_.has_value();
-            },
-            timeout);
-        return exit_status_;
+        pump_until([this] { return term_.exit_status().has_value(); }, timeout);
+        return term_.exit_status();
     }
 
     std::string output;
@@ -163,13 +115,10 @@ private:
         }
     }
 
-    std::filesystem::path dir_;
-    pid_t pid_ = -1;
-    int master_ = -1;
-    VTerm* vt_ = nullptr;
-    VTermScreen* screen_ = nullptr;
+    TempDirectory directory_;
+    PtyTerminal term_;
+    ScreenModel screen_;
     bool answered_ = false;
-    std::optional<int> exit_status_;
 };
 
 // Holds Right as kitty reports it: a press, repeats once auto-repeat sets in, a release.
@@ -234,3 +183,4 @@ TEST(KittyKeyboardOnAPty, CtrlCSentAsAKeyEndsTheGameAndGivesTheTerminalBack) {
 }
 
 }  // namespace
+}  // namespace kal::test

@@ -6,7 +6,6 @@
 //   kaleidron-screenshots DIRECTORY
 
 #include <array>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -15,11 +14,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <vector>
 
 #include "../play/play_fixture.hpp"
 #include "console/console.hpp"
+#include "game/program.hpp"
 #include "history/history_file.hpp"
 #include "history/history_report.hpp"
 #include "platform/line_file.hpp"
@@ -31,12 +30,12 @@
 #include "screens/ranking_file.hpp"
 #include "screens/result_screen.hpp"
 #include "screens/tutorial.hpp"
-#include "shell/program.hpp"
 #include "shell/title_screen.hpp"
 #include "sim_platform.hpp"
 #include "sound/embedded_sounds.hpp"
 #include "sound_files.hpp"
 #include "svg_screen.hpp"
+#include "temp_directory.hpp"
 
 namespace kal::test {
 namespace {
@@ -323,32 +322,12 @@ private:
     std::vector<std::string> missed_;
 };
 
-// The game runs in a fresh working directory, with short silent sounds standing in for its
-// own, which would only cost time to render.
-class ScratchDirectory {
-public:
-    ScratchDirectory() : previous_(fs::current_path()) {
-        std::string pattern = (fs::temp_directory_path() / "kaleidron-shots-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) {
-            throw fs::filesystem_error("mkdtemp", std::error_code(errno, std::generic_category()));
-        }
-        path_ = pattern;
-        fs::current_path(path_);
-        for (const std::string_view name : embedded_sound_names()) {
-            write_silent_wav(std::string(name), k_sound_ms);
-        }
+// Short silent sounds stand in for the game's own, which would only cost time to render.
+void write_stand_in_sounds() {
+    for (const std::string_view name : embedded_sound_names()) {
+        write_silent_wav(std::string(name), k_sound_ms);
     }
-    ~ScratchDirectory() {
-        fs::current_path(previous_);
-        fs::remove_all(path_);
-    }
-    ScratchDirectory(const ScratchDirectory&) = delete;
-    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
-
-private:
-    fs::path previous_;
-    fs::path path_;
-};
+}
 
 }  // namespace
 }  // namespace kal::test
@@ -361,7 +340,9 @@ int main(int argc, char** argv) {
     }
     const fs::path directory = fs::absolute(argv[1]);
     fs::create_directories(directory);
-    const kal::test::ScratchDirectory scratch;
+    // The game runs in a fresh working directory.
+    const kal::test::TempWorkingDirectory scratch("kaleidron-shots");
+    kal::test::write_stand_in_sounds();
     kal::test::ScreenshotRun run(directory);
     return run.run();
 }

@@ -4,9 +4,6 @@
 // full 336-byte form holding what was read.
 
 #include <fuzzer/FuzzedDataProvider.h>
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -17,11 +14,13 @@
 #include <vector>
 
 #include "console/console.hpp"
+#include "game/program.hpp"
 #include "screens/ranking_board.hpp"
 #include "screens/ranking_file.hpp"
-#include "shell/program.hpp"
 #include "sim_platform.hpp"
+#include "temp_directory.hpp"
 #include "terminal_output.hpp"
+#include "text_files.hpp"
 
 namespace {
 
@@ -43,25 +42,18 @@ void write_short_sound(const char* name) {
 }
 
 // A working directory of its own, in memory where there is one: the board saves on every run.
+// It goes when the fuzzer exits.
 void enter_scratch_directory() {
-    static bool entered = false;
-    if (entered) {
-        return;
-    }
-    const std::filesystem::path base =
-        std::filesystem::exists("/dev/shm") ? "/dev/shm" : std::filesystem::temp_directory_path();
-    std::string pattern = (base / "kaleidron-fuzz-XXXXXX").string();
-    require(::mkdtemp(pattern.data()) != nullptr, "no scratch directory");
-    std::filesystem::current_path(pattern);
-    std::atexit([] { std::filesystem::remove_all(std::filesystem::current_path()); });
-    write_short_sound("title.wav");
-    write_short_sound("kettei.wav");
-    entered = true;
-}
-
-std::string read_file(const char* name) {
-    std::ifstream in(name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    static const kal::test::TempDirectory scratch(
+        "kaleidron-fuzz",
+        std::filesystem::exists("/dev/shm") ? "/dev/shm" : std::filesystem::temp_directory_path());
+    static const bool entered = [] {
+        std::filesystem::current_path(scratch.path());
+        write_short_sound("title.wav");
+        write_short_sound("kettei.wav");
+        return true;
+    }();
+    require(entered);
 }
 
 }  // namespace
@@ -93,6 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     // Read up to 280 bytes over a zeroed table, then written back whole.
     std::string expected = file.substr(0, 5 * kal::k_rank_record_bytes);
     expected.resize(kal::k_rank_file_bytes, '\0');
-    require(read_file("Rank.dat") == expected, "Rank.dat holds what was read, in 336 bytes");
+    require(kal::test::read_text("Rank.dat") == expected,
+            "Rank.dat holds what was read, in 336 bytes");
     return 0;
 }

@@ -30,19 +30,16 @@
 #include <vector>
 
 #include "console/console.hpp"
-#include "play/normal_mode.hpp"
+#include "game/program.hpp"
 #include "rank_files.hpp"
-#include "screens/credits.hpp"
 #include "screens/ranking_board.hpp"
 #include "screens/ranking_file.hpp"
-#include "screens/result_screen.hpp"
-#include "screens/tutorial.hpp"
-#include "shell/program.hpp"
-#include "shell/screen_flow.hpp"
 #include "shell/title_screen.hpp"
 #include "sim_platform.hpp"
 #include "sound/embedded_sounds.hpp"
+#include "temp_directory.hpp"
 #include "terminal_output.hpp"
+#include "text_files.hpp"
 
 namespace {
 
@@ -72,25 +69,17 @@ void write_short_sounds() {
     }
 }
 
-// A working directory of its own, in memory where there is one.
+// A working directory of its own, in memory where there is one. It goes when the fuzzer exits.
 void enter_scratch_directory() {
-    static bool entered = false;
-    if (entered) {
-        return;
-    }
-    const std::filesystem::path base =
-        std::filesystem::exists("/dev/shm") ? "/dev/shm" : std::filesystem::temp_directory_path();
-    std::string pattern = (base / "kaleidron-game-fuzz-XXXXXX").string();
-    require(::mkdtemp(pattern.data()) != nullptr, "no scratch directory");
-    std::filesystem::current_path(pattern);
-    std::atexit([] { std::filesystem::remove_all(std::filesystem::current_path()); });
-    write_short_sounds();
-    entered = true;
-}
-
-std::string read_file(const char* name) {
-    std::ifstream in(name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    static const kal::test::TempDirectory scratch(
+        "kaleidron-game-fuzz",
+        std::filesystem::exists("/dev/shm") ? "/dev/shm" : std::filesystem::temp_directory_path());
+    static const bool entered = [] {
+        std::filesystem::current_path(scratch.path());
+        write_short_sounds();
+        return true;
+    }();
+    require(entered, "no scratch directory");
 }
 
 enum class RankFile : std::uint8_t { missing, random_bytes, directory, read_only };
@@ -250,26 +239,6 @@ private:
     bool outside_ = false;
 };
 
-Screen run_screen(Screen screen) {
-    switch (screen) {
-        case Screen::title:
-            return kal::title_screen();
-        case Screen::normal_mode:
-            return kal::start_normal_mode();
-        case Screen::tutorial:
-            return kal::tutorial_screen();
-        case Screen::ranking_board:
-            return kal::ranking_board();
-        case Screen::credits:
-            return kal::credits_screen();
-        case Screen::result:
-            return kal::result_screen();
-        case Screen::quit:
-            break;
-    }
-    return Screen::quit;
-}
-
 // The table as a save writes it.
 std::string encoded(const kal::RankTable& table) {
     std::string bytes;
@@ -331,7 +300,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     bool game_ended = false;
     while (next != Screen::title && next != Screen::quit) {
         const Screen screen = next;
-        next = run_screen(screen);
+        next = kal::run_screen(screen);
         if (screen == Screen::result && next == Screen::ranking_board) {
             after_game = kal::rank_table;
             game_ended = true;
@@ -351,7 +320,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     if (rank_file == RankFile::directory) {
         require(std::filesystem::is_directory("Rank.dat"), "a folder named Rank.dat was replaced");
     } else {
-        const std::string now_on_disk = read_file("Rank.dat");
+        const std::string now_on_disk = kal::test::read_text("Rank.dat");
         require(now_on_disk == old_file || now_on_disk == encoded(last_held),
                 "Rank.dat is neither the old file nor the table the game holds");
     }

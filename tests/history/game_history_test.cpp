@@ -17,31 +17,12 @@
 #include "play/normal_mode.hpp"
 #include "screens/ranking_file.hpp"
 #include "screens/result_screen.hpp"
+#include "text_files.hpp"
 
 namespace kal::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string read_text(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void write_text(const fs::path& path, std::string_view text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-std::vector<std::string> lines_of(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
-    }
-    return lines;
-}
 
 // The fields of a line, the date cut off.
 std::string after_date(const std::string& line) {

@@ -15,6 +15,7 @@
 #include "child_process.hpp"
 #include "game_fixture.hpp"
 #include "platform/line_file.hpp"
+#include "text_files.hpp"
 
 namespace kal::test {
 namespace {
@@ -22,17 +23,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::string_view k_date = "2025-03-14T21:05:09+09:00";
-
-std::string read_text(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void write_text(const fs::path& path, std::string_view text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
 
 // Forty reaction times, a second each.
 std::string forty_reactions() {

@@ -13,11 +13,12 @@
 #include <vector>
 
 #include "console/text.hpp"
+#include "game/command_line.hpp"
 #include "game_fixture.hpp"
 #include "history/history_file.hpp"
 #include "history/terminal_chart.hpp"
 #include "platform/line_file.hpp"
-#include "shell/command_line.hpp"
+#include "text_files.hpp"
 
 namespace kal::test {
 namespace {
@@ -54,15 +55,6 @@ std::string cleared_game(int seconds, int reaction_ms) {
         line += (i == 0 ? "" : ",") + std::to_string(reaction_ms);
     }
     return line;
-}
-
-std::vector<std::string> lines_of(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
-    }
-    return lines;
 }
 
 std::string without_escapes(std::string text) {

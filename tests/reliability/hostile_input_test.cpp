@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "console/text.hpp"
+#include "game/program.hpp"
 #include "game_fixture.hpp"
 #include "play/normal_mode.hpp"
 #include "play/play_state.hpp"
@@ -24,8 +25,8 @@
 #include "screens/ranking_board.hpp"
 #include "screens/ranking_file.hpp"
 #include "screens/result_screen.hpp"
-#include "shell/program.hpp"
 #include "terminal_output.hpp"
+#include "text_files.hpp"
 #include "watched_terminal.hpp"
 
 namespace kal::test {
@@ -40,11 +41,6 @@ std::string random_bytes(std::mt19937& random, std::size_t count) {
     std::string bytes(count, '\0');
     std::generate(bytes.begin(), bytes.end(), [&] { return static_cast<char>(byte(random)); });
     return bytes;
-}
-
-std::string read_file(const char* name) {
-    std::ifstream in(name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 // Every cell of the terminal shows what the console believes it drew, in its colours.
@@ -121,7 +117,7 @@ TEST_F(HostileInputTest, RandomLinesAtTheNameEntryLeaveAWholeRankingWithAPrintab
         sim.tap(k_key_space, now() + 9500, 150);
         EXPECT_EQ(result_screen(), Screen::ranking_board);
 
-        const std::string saved = read_file("Rank.dat");
+        const std::string saved = read_text("Rank.dat");
         ASSERT_EQ(saved.size(), k_rank_file_bytes);
         const std::string name(rank_table[0].name.data());
         EXPECT_LE(name.size(), 14U);

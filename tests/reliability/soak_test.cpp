@@ -8,16 +8,13 @@
 #include <cstdlib>
 #include <string>
 
+#include "game/program.hpp"
 #include "game_fixture.hpp"
-#include "play/normal_mode.hpp"
 #include "play/play_state.hpp"
 #include "process_figures.hpp"
-#include "screens/credits.hpp"
 #include "screens/grading.hpp"
 #include "screens/ranking_board.hpp"
 #include "screens/ranking_file.hpp"
-#include "screens/result_screen.hpp"
-#include "screens/tutorial.hpp"
 #include "shell/title_screen.hpp"
 #include "watched_terminal.hpp"
 
@@ -51,26 +48,6 @@ protected:
         sim.set_time_limit(48ULL * 60 * 60 * 1000);
     }
 
-    Screen run(Screen screen) {
-        switch (screen) {
-            case Screen::title:
-                return title_screen();
-            case Screen::normal_mode:
-                return start_normal_mode();
-            case Screen::tutorial:
-                return tutorial_screen();
-            case Screen::ranking_board:
-                return ranking_board();
-            case Screen::credits:
-                return credits_screen();
-            case Screen::result:
-                return result_screen();
-            case Screen::quit:
-                break;
-        }
-        return Screen::quit;
-    }
-
     // Right as often as it takes to reach the item, SPACE, then SPACE again on its screen.
     void round_trip(Screen item, int rights) {
         std::uint64_t at = now() + 200;
@@ -80,7 +57,7 @@ protected:
         sim.tap(k_key_space, at, k_hold_ms);
         ASSERT_EQ(title_screen(), item);
         sim.tap(k_key_space, now() + 700, k_hold_ms);
-        ASSERT_EQ(run(item), Screen::title);
+        ASSERT_EQ(run_screen(item), Screen::title);
         note_voices();
     }
 
@@ -168,7 +145,7 @@ TEST_F(SoakTest, WholeGamesOneAfterAnotherLeaveNothingBehind) {
             rank_in_place(rank_table, total_score(play.score, play.whole_seconds_left)) > 0) {
             sim.add_line("SOAK");
         }
-        next = run(next);
+        next = run_screen(next);
         ASSERT_NE(next, Screen::quit) << "the name entry found no name";
         note_voices();
         forget_history();

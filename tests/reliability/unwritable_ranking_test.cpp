@@ -17,14 +17,10 @@
 #include "game_fixture.hpp"
 #include "screens/ranking_board.hpp"
 #include "screens/ranking_file.hpp"
+#include "text_files.hpp"
 
 namespace kal::test {
 namespace {
-
-std::string read_file(const char* name) {
-    std::ifstream in(name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // While it lives, no file of this process may grow past a few bytes.
 class FileSizeLimit {
@@ -59,7 +55,7 @@ protected:
         GameTest::SetUp();
         load_ranking();
         save_ranking();
-        on_disk = read_file("Rank.dat");
+        on_disk = read_text("Rank.dat");
     }
 
     // A game's end: the new score over the 5th place, sorted, saved; then the board.
@@ -82,7 +78,7 @@ TEST_F(UnwritableRankingTest, ScoreThatCouldNotBeSavedStaysOnTheBoardAndTheOldFi
     }
     EXPECT_TRUE(sim.shows("NEWCOMER"));
     EXPECT_EQ(rank_table[1].score, 140);
-    EXPECT_EQ(read_file("Rank.dat"), on_disk);
+    EXPECT_EQ(read_text("Rank.dat"), on_disk);
     EXPECT_EQ(files_in_working_directory(), files);
 }
 
@@ -112,7 +108,7 @@ TEST_F(UnwritableRankingTest, ScoreEnteredOverAReadOnlyRankingStaysOnTheBoard) {
         ::chmod(".", 0700);
         ::chmod("Rank.dat", 0600);
         EXPECT_EQ(report, (std::vector<std::int32_t>{1, 140}));
-        const std::string now_on_disk = read_file("Rank.dat");
+        const std::string now_on_disk = read_text("Rank.dat");
         EXPECT_EQ(now_on_disk.find("NEWCOMER") != std::string::npos, c.saved);
         EXPECT_EQ(files_in_working_directory(), 1U);
     }
@@ -125,7 +121,7 @@ TEST_F(UnwritableRankingTest, RankingKeptInMemoryReachesTheFileOnceItCanBeWritte
     }
     tap(k_key_space, now() + 2000, 150);
     EXPECT_EQ(ranking_board(), Screen::title);
-    const std::string saved = read_file("Rank.dat");
+    const std::string saved = read_text("Rank.dat");
     ASSERT_EQ(saved.size(), k_rank_file_bytes);
     EXPECT_EQ(saved.substr(k_rank_record_bytes + 4, 8), "NEWCOMER");
 }

@@ -13,12 +13,14 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "child_process.hpp"
 #include "rank_files.hpp"
+#include "temp_directory.hpp"
 
 namespace kal {
 namespace {
@@ -77,9 +79,8 @@ std::vector<std::string> listing(const fs::path& dir) {
 class RankingFile : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "ranking-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
+        scratch_.emplace("ranking");
+        dir_ = scratch_->path();
         file_ = dir_ / "Rank.dat";
         set_ranking_path(file_.string());
         reset_ranking();
@@ -87,7 +88,7 @@ protected:
     void TearDown() override {
         set_ranking_path("Rank.dat");
         reset_ranking();
-        fs::remove_all(dir_);
+        scratch_.reset();
     }
 
     static RankTable sample_table() {
@@ -95,6 +96,7 @@ protected:
                 entry(10, "Eve")};
     }
 
+    std::optional<test::TempDirectory> scratch_;
     fs::path dir_;
     fs::path file_;
 };

@@ -248,7 +248,8 @@ TEST_F(TutorialTest, SampleRowFrameDrawsEachGlyphOnlyWhereItFitsTheScreen) {
             int column = 1;
             for (const auto& [left, digit] : glyphs) {
                 line += std::string(static_cast<std::size_t>(left - column), ' ');
-                line += DigitFont[static_cast<std::size_t>(digit)][static_cast<std::size_t>(row)];
+                line +=
+                    k_digit_font[static_cast<std::size_t>(digit)][static_cast<std::size_t>(row)];
                 column = left + 6;
             }
             line += std::string(static_cast<std::size_t>(81 - column), ' ');

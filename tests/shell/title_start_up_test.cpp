@@ -5,6 +5,7 @@
 #include "game_fixture.hpp"
 #include "shell/screen_flow.hpp"
 #include "shell/title_screen.hpp"
+#include "watched_terminal.hpp"
 
 namespace kal::test {
 namespace {
@@ -12,8 +13,8 @@ namespace {
 constexpr std::string_view k_first_menu_line =
     "ノーマルモード／全6ステージをクリアしていく基本のモード";
 
-// The simulated terminal, with a sound output that notes whether the whole title stood on the
-// screen when the first sound was loaded.
+// The simulated sound output, noting whether the whole title stood on the screen when the first
+// sound was loaded.
 class WatchedAudio final : public AudioDevice {
 public:
     explicit WatchedAudio(SimPlatform& sim) : sim_(sim) {}
@@ -38,38 +39,17 @@ private:
     SimPlatform& sim_;
 };
 
-class WatchedPlatform final : public Platform {
-public:
-    explicit WatchedPlatform(SimPlatform& sim) : sim_(sim), audio_(sim) {}
-
-    std::uint64_t now_ms() override { return sim_.now_ms(); }
-    void wait_input(std::uint64_t deadline_ms) override { sim_.wait_input(deadline_ms); }
-    std::size_t read_input(std::span<char> buffer) override { return sim_.read_input(buffer); }
-    void write_output(std::string_view bytes) override { sim_.write_output(bytes); }
-    TermSize terminal_size() override { return sim_.terminal_size(); }
-    bool take_redraw_request() override { return sim_.take_redraw_request(); }
-    void set_keyboard_protocol(bool pushed) override { sim_.set_keyboard_protocol(pushed); }
-    void set_line_input(bool on) override { sim_.set_line_input(on); }
-    void discard_input() override { sim_.discard_input(); }
-    void interrupt() override { sim_.interrupt(); }
-    AudioDevice& audio() override { return audio_; }
-
-    WatchedAudio& watched_audio() { return audio_; }
-
-private:
-    SimPlatform& sim_;
-    WatchedAudio audio_;
-};
-
 class TitleStartUpTest : public GameTest {
 protected:
     void SetUp() override {
         GameTest::SetUp();
+        platform.use_audio(audio);
         console.attach(platform);
         console.set_traits({AmbiguousWidth::narrow, true, false});
     }
 
-    WatchedPlatform platform{sim};
+    WatchedAudio audio{sim};
+    WatchedTerminal platform{sim};
 };
 
 // Opening the sound output and rendering the built-in sounds take longer than drawing: the
@@ -77,8 +57,8 @@ protected:
 TEST_F(TitleStartUpTest, TheWholeTitleIsOnTheScreenBeforeItsFirstSoundLoads) {
     tap(k_key_space, now() + 500);
     EXPECT_EQ(title_screen(), Screen::normal_mode);
-    ASSERT_TRUE(platform.watched_audio().first_load_seen);
-    EXPECT_TRUE(platform.watched_audio().title_stood_at_first_load);
+    ASSERT_TRUE(audio.first_load_seen);
+    EXPECT_TRUE(audio.title_stood_at_first_load);
 }
 
 }  // namespace

@@ -20,6 +20,8 @@
 
 #include "sound/embedded_sounds.hpp"
 #include "sound/wav_file.hpp"
+#include "temp_directory.hpp"
+#include "text_files.hpp"
 
 extern char** environ;
 
@@ -150,26 +152,6 @@ int run_child(std::string_view scenario) {
 
 // --- The test's side -----------------------------------------------------------------------
 
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kaleidron-al-XXXXXX");
-        path_ = ::mkdtemp(pattern.data());
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    ~TempDir() { std::filesystem::remove_all(path_); }
-    [[nodiscard]] const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
-
-std::string read_text(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 struct ChildRun {
     int exit_code = -1;
     std::string errors;  // everything the child wrote to stderr
@@ -209,7 +191,7 @@ ChildRun run_in_child(std::string_view scenario, const std::vector<std::string>&
     ::close(null_fd);
     int status = 0;
     ::waitpid(pid, &status, 0);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_text(errors)};
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, test::read_text(errors)};
 }
 
 struct NoDeviceCase {
@@ -218,7 +200,7 @@ struct NoDeviceCase {
 };
 
 TEST(OpenAlAudio, WithoutDeviceEveryVoiceIsZeroAtOnceAndNothingIsPrinted) {
-    const TempDir dir;
+    const test::TempDirectory dir("kaleidron-al");
     // An empty ALSA configuration knows no "default" device, and ALSA and OpenAL both say so.
     std::ofstream(dir.path() / "alsa.conf").flush();
     const std::vector<NoDeviceCase> cases{
@@ -254,7 +236,7 @@ std::vector<int> peaks_per_10ms(const std::vector<std::uint8_t>& bytes, std::siz
 // Runs a scenario that plays into OpenAL's wave-file output and returns the 16-bit stereo
 // samples it wrote; empty when the run failed.
 std::vector<std::uint8_t> recorded(std::string_view scenario) {
-    const TempDir dir;
+    const test::TempDirectory dir("kaleidron-al");
     const std::filesystem::path output = dir.path() / "recorded.wav";
     const std::filesystem::path config = dir.path() / "alsoft.conf";
     std::ofstream(config) << "[general]\ndrivers=wave\nchannels=stereo\nsample-type=int16\n"

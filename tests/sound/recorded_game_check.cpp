@@ -17,9 +17,13 @@
 
 #include "game_run.hpp"
 #include "pty_terminal.hpp"
+#include "temp_directory.hpp"
 
 namespace kal::bench {
 namespace {
+
+using test::now_ns;
+using test::TempDirectory;
 
 constexpr std::int64_t k_ns_per_ms = 1'000'000;
 constexpr std::int64_t k_sample_rate = 48000;
@@ -34,21 +38,6 @@ constexpr std::int64_t k_longest_allowed_ms = 30;
 constexpr std::int64_t k_next_level_lead_ms = 4000;
 constexpr std::int64_t k_margin_ms = 250;
 constexpr int k_first_question_of_stage_2 = 7;
-
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = std::filesystem::temp_directory_path() / "kaleidron-rec-XXXXXX";
-        path_ = ::mkdtemp(pattern.data());
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    ~TempDir() { std::filesystem::remove_all(path_); }
-    [[nodiscard]] const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
 
 // The samples of the recording, the two channels averaged. The game ends by a signal, so
 // OpenAL never fills in the sizes in the header: the data runs to the end of the file.
@@ -106,7 +95,7 @@ Stretch measure(const std::vector<float>& samples, std::int64_t from_ms, std::in
 }
 
 TEST(RecordedGame, TheMusicNeverFallsSilentThroughAWholeStage) {
-    const TempDir dir;
+    const TempDirectory dir("kaleidron-rec");
     const std::filesystem::path recording = dir.path() / "game.wav";
     const std::filesystem::path config = dir.path() / "alsoft.conf";
     std::ofstream(config) << "[general]\ndrivers=wave\nchannels=stereo\nsample-type=int16\n"

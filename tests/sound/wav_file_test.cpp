@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "sound/embedded_sounds.hpp"
+#include "temp_directory.hpp"
 
 namespace kal {
 namespace {
@@ -283,26 +284,6 @@ TEST(WavFile, EveryTruncationOrCorruptionFailsCleanly) {
     }
 }
 
-// A fresh temporary directory that is the working directory while the object lives.
-class ScratchDir {
-public:
-    ScratchDir() : previous_(std::filesystem::current_path()) {
-        std::string pattern = std::filesystem::temp_directory_path() / "kaleidron-wav-XXXXXX";
-        path_ = ::mkdtemp(pattern.data());
-        std::filesystem::current_path(path_);
-    }
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-    ~ScratchDir() {
-        std::filesystem::current_path(previous_);
-        std::filesystem::remove_all(path_);
-    }
-
-private:
-    std::filesystem::path previous_;
-    std::filesystem::path path_;
-};
-
 void write_bytes(const std::filesystem::path& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()),
@@ -315,7 +296,7 @@ Bytes read_bytes(const std::filesystem::path& path) {
 }
 
 TEST(WavFile, FileInTheWorkingDirectoryWinsOverTheBuiltInSound) {
-    const ScratchDir here;
+    const test::TempWorkingDirectory here("kaleidron-wav");
     write_bytes("kasoru.wav", plain_wav());
     WavFile wav;
     ASSERT_EQ(wav.open("kasoru.wav"), S_OK);
@@ -324,7 +305,7 @@ TEST(WavFile, FileInTheWorkingDirectoryWinsOverTheBuiltInSound) {
 }
 
 TEST(WavFile, BuiltInSoundIsFoundWhenNoFileOfThatNameCanBeRead) {
-    const ScratchDir here;
+    const test::TempWorkingDirectory here("kaleidron-wav");
     std::filesystem::create_directory("kettei.wav");
     for (const char* name : {"kasoru.wav", "kettei.wav"}) {
         WavFile wav;
@@ -372,7 +353,7 @@ TEST(WavFile, ReadsFilesWrittenBySox) {
         {11025, 8, 1, false}, {22050, 16, 2, false}, {44100, 16, 1, true},
         {48000, 8, 2, true},  {32000, 24, 1, false}, {16000, 16, 2, true},
     };
-    const ScratchDir here;
+    const test::TempWorkingDirectory here("kaleidron-wav");
     for (const SoxCase& c : cases) {
         const std::string label = std::to_string(c.rate) + " Hz " + std::to_string(c.bits) +
                                   "-bit " + std::to_string(c.channels) + " ch";
@@ -413,7 +394,7 @@ TEST(WavFile, ReadsWhatSoxWritesToAPipe) {
     if (std::system("command -v sox >/dev/null 2>&1") != 0) {
         GTEST_SKIP() << "sox is not installed";
     }
-    const ScratchDir here;
+    const test::TempWorkingDirectory here("kaleidron-wav");
     // Half a second at 48 kHz, 16-bit mono, with the sizes a pipe gets.
     ASSERT_EQ(std::system("sox -n -r 48000 -b 16 -c 1 -t wav - synth 0.5 sine 440 2>/dev/null "
                           "| cat > title.wav"),

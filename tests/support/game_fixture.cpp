@@ -1,18 +1,12 @@
 #include "game_fixture.hpp"
 
-#include <unistd.h>
-
-#include <string>
-
-#include "shell/program.hpp"
+#include "game/program.hpp"
 
 namespace kal::test {
 
 void GameTest::SetUp() {
-    old_dir_ = std::filesystem::current_path();
-    std::string pattern = (std::filesystem::temp_directory_path() / "kaleidron-XXXXXX").string();
-    work_dir = mkdtemp(pattern.data());
-    std::filesystem::current_path(work_dir);
+    scratch_.emplace();
+    work_dir = scratch_->path();
     reset_game_state();
     console.attach(sim);
     console.set_traits({AmbiguousWidth::narrow, true, false});
@@ -23,8 +17,7 @@ void GameTest::TearDown() {
     sim.clear_wait_looks();
     console.detach();
     reset_game_state();
-    std::filesystem::current_path(old_dir_);
-    std::filesystem::remove_all(work_dir);
+    scratch_.reset();
 }
 
 }  // namespace kal::test

@@ -7,9 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 
 #include "console/console.hpp"
 #include "sim_platform.hpp"
+#include "temp_directory.hpp"
 
 namespace kal::test {
 
@@ -28,7 +30,7 @@ protected:
     std::filesystem::path work_dir;
 
 private:
-    std::filesystem::path old_dir_;
+    std::optional<TempWorkingDirectory> scratch_;
 };
 
 }  // namespace kal::test

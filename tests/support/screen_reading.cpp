@@ -41,8 +41,8 @@ int columns_of(std::string_view text) {
 }
 
 int read_digit(const SimPlatform& sim, int x, int y) {
-    for (std::size_t digit = 0; digit < DigitFont.size(); ++digit) {
-        if (shows_rows(sim, x, y - 1, k_digit_columns, DigitFont[digit])) {
+    for (std::size_t digit = 0; digit < k_digit_font.size(); ++digit) {
+        if (shows_rows(sim, x, y - 1, k_digit_columns, k_digit_font[digit])) {
             return static_cast<int>(digit);
         }
     }
@@ -62,8 +62,8 @@ std::string read_time(const SimPlatform& sim) {
 }
 
 char read_grade(const SimPlatform& sim, int x, int y) {
-    for (std::size_t letter = 0; letter < LetterFont.size(); ++letter) {
-        if (shows_rows(sim, x, y - 2, k_grade_columns, LetterFont[letter].rows)) {
+    for (std::size_t letter = 0; letter < k_letter_font.size(); ++letter) {
+        if (shows_rows(sim, x, y - 2, k_grade_columns, k_letter_font[letter].rows)) {
             return k_grade_letters[letter];
         }
     }

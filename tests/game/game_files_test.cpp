@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "game/program.hpp"
 #include "game_fixture.hpp"
 #include "history/history_file.hpp"
 #include "rank_files.hpp"
 #include "screens/ranking_file.hpp"
-#include "shell/program.hpp"
 #include "sound/wav_file.hpp"
 #include "sound_files.hpp"
 

@@ -13,7 +13,7 @@
 #include <ctime>
 #include <stdexcept>
 
-namespace kal::bench {
+namespace kal::test {
 namespace {
 
 constexpr std::size_t k_read_size = 65536;
@@ -113,9 +113,17 @@ void PtyTerminal::send(std::string_view bytes) {
     }
 }
 
+std::optional<int> PtyTerminal::exit_status() {
+    if (!reaped_ && waitpid(pid_, &status_, WNOHANG) == pid_) {
+        reaped_ = true;
+    }
+    return reaped_ ? std::optional<int>(status_) : std::nullopt;
+}
+
 ExitReport PtyTerminal::finish(int signal_number) {
     ExitReport report;
     if (reaped_) {
+        report.status = status_;
         return report;
     }
     kill(pid_, signal_number);
@@ -136,4 +144,4 @@ ExitReport PtyTerminal::finish(int signal_number) {
     return report;
 }
 
-}  // namespace kal::bench
+}  // namespace kal::test

@@ -1,6 +1,6 @@
 #pragma once
 
-// The game on a pseudo-terminal of 80 x 25: started with forkpty, its output read with the time
+// A program on a pseudo-terminal of 80 x 25: started with forkpty, its output read with the time
 // each piece arrived, keys written as a terminal would send them.
 
 #include <sys/resource.h>
@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-namespace kal::bench {
+namespace kal::test {
 
 // Nanoseconds on the monotonic clock, the one the game reads too.
 std::int64_t now_ns();
@@ -52,6 +52,9 @@ public:
     void send(std::string_view bytes);
     [[nodiscard]] bool closed() const { return closed_; }
 
+    // The program's status as waitpid gives it once it has ended by itself; nothing while it
+    // runs.
+    std::optional<int> exit_status();
     // Sends the signal, drains the terminal and collects the exit status and resource use.
     ExitReport finish(int signal_number);
 
@@ -61,6 +64,7 @@ private:
     std::int64_t started_ns_ = 0;
     bool closed_ = false;
     bool reaped_ = false;
+    int status_ = 0;
 };
 
-}  // namespace kal::bench
+}  // namespace kal::test

@@ -1,10 +1,11 @@
-#include "shell/command_line.hpp"
+#include "game/command_line.hpp"
 
 #include <string_view>
 
 #include "history/history_file.hpp"
 #include "history/history_report.hpp"
 #include "platform/line_file.hpp"
+#include "screens/ranking_file.hpp"
 
 namespace kal {
 namespace {
@@ -135,7 +136,9 @@ std::string usage_text(DataHome home) {
         text += k_files_in_working_directory;
         return text;
     }
-    text += "  Rank.dat        the ranking: " + printable((directory / "Rank.dat").string()) + "\n";
+    text +=
+        "  Rank.dat        the ranking: " + printable((directory / k_ranking_file_name).string()) +
+        "\n";
     text += "  history.tsv     every finished game, one line each: " +
             printable((directory / k_history_file_name).string()) + "\n";
     text += k_files_per_user_rule;

@@ -4,7 +4,7 @@
 
 #include "console/text.hpp"
 
-namespace kal::bench {
+namespace kal::test {
 namespace {
 
 constexpr std::uint64_t k_fnv_offset = 14695981039346656037ULL;
@@ -105,4 +105,4 @@ CursorPosition ScreenModel::cursor() const {
     return {pos.col + 1, pos.row + 1};
 }
 
-}  // namespace kal::bench
+}  // namespace kal::test

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/data_directory.hpp"
+#include "shell/screen_flow.hpp"
 
 namespace kal {
 
@@ -15,6 +16,12 @@ std::string ranking_file_path(DataHome home, const std::string& ranking_file);
 // folder when ranking_file is empty (the folder is made then); the history beside the ranking;
 // replacing sounds in the data folder.
 void place_game_files(DataHome home, const std::string& ranking_file);
+
+// Runs one screen and returns the one that comes next.
+Screen run_screen(Screen screen);
+
+// Runs screens from first on until one of them returns Screen::quit.
+void run_screens(Screen first);
 
 // Loads the ranking and writes it back, seeds the random numbers, sets black on white with the
 // cursor hidden, then runs the screens from the title screen on. Returns only when the game

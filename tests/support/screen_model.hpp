@@ -1,7 +1,7 @@
 #pragma once
 
-// The terminal the benchmark plays on: an 80 x 25 libvterm screen fed with every byte the game
-// writes, read back as cells the way a player would see them.
+// A terminal for the real game on a pseudo-terminal: an 80 x 25 libvterm screen fed with every byte
+// the game writes, read back as cells the way a player would see them.
 
 #include <array>
 #include <cstdint>
@@ -12,7 +12,7 @@ struct VTerm;
 struct VTermScreen;
 struct VTermState;
 
-namespace kal::bench {
+namespace kal::test {
 
 inline constexpr int k_columns = 80;
 inline constexpr int k_rows = 25;
@@ -53,4 +53,4 @@ private:
     VTermState* state_;
 };
 
-}  // namespace kal::bench
+}  // namespace kal::test

@@ -1,4 +1,4 @@
-#include "shell/command_line.hpp"
+#include "game/command_line.hpp"
 
 #include <gtest/gtest.h>
 

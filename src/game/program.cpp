@@ -1,6 +1,5 @@
-#include "shell/program.hpp"
+#include "game/program.hpp"
 
-#include <array>
 #include <cstdlib>
 #include <ctime>
 
@@ -14,36 +13,43 @@
 #include "screens/result_screen.hpp"
 #include "screens/tutorial.hpp"
 #include "shell/music.hpp"
-#include "shell/screen_flow.hpp"
 #include "shell/screen_kit.hpp"
 #include "shell/title_screen.hpp"
 #include "sound/wav_file.hpp"
 
 namespace kal {
-namespace {
 
-using ScreenFunction = Screen (*)();
-
-constexpr std::array<ScreenFunction, 6> screen_functions{{
-    title_screen,       // Screen::title
-    start_normal_mode,  // Screen::normal_mode
-    tutorial_screen,    // Screen::tutorial
-    ranking_board,      // Screen::ranking_board
-    credits_screen,     // Screen::credits
-    result_screen,      // Screen::result
-}};
-
-}  // namespace
+// A screen missing here is a warning of the compiler (-Wswitch), an error in CI.
+Screen run_screen(Screen screen) {
+    switch (screen) {
+        case Screen::title:
+            return title_screen();
+        case Screen::normal_mode:
+            return start_normal_mode();
+        case Screen::tutorial:
+            return tutorial_screen();
+        case Screen::ranking_board:
+            return ranking_board();
+        case Screen::credits:
+            return credits_screen();
+        case Screen::result:
+            return result_screen();
+        case Screen::quit:
+            break;
+    }
+    return Screen::quit;
+}
 
 void run_screens(Screen first) {
     Screen next = first;
     while (next != Screen::quit) {
-        next = screen_functions[static_cast<std::size_t>(next)]();
+        next = run_screen(next);
     }
 }
 
 std::string ranking_file_path(DataHome home, const std::string& ranking_file) {
-    return ranking_file.empty() ? (data_directory(home) / "Rank.dat").string() : ranking_file;
+    return ranking_file.empty() ? (data_directory(home) / k_ranking_file_name).string()
+                                : ranking_file;
 }
 
 void place_game_files(DataHome home, const std::string& ranking_file) {
@@ -62,10 +68,10 @@ void run_program() {
     load_ranking();
     save_ranking();
     std::srand(static_cast<unsigned>(std::time(nullptr)));
-    console.bgcolor(15);
-    console.color(0, 16);
+    console.bgcolor(k_white);
+    console.color(k_black, k_keep);
     console.set_cursor(false, 0);
-    console.cls(16, 16);
+    console.cls(k_keep, k_keep);
     run_screens(Screen::title);
 }
 
@@ -75,7 +81,7 @@ void reset_game_state() {
     reset_ranking();
     reset_ranking_board();
     reset_screen_kit();
-    set_ranking_path("Rank.dat");
+    set_ranking_path(std::string(k_ranking_file_name));
     set_history_path(std::string(k_history_file_name));
     set_sound_directory({});
 }

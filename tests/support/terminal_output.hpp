@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "console/text.hpp"
+
 namespace kal::test {
 
 // The final bytes of the control sequences the console sends: positions, colours, clears,
@@ -36,41 +38,16 @@ inline std::size_t console_sequence_length(std::string_view out, std::size_t pos
 }
 
 // Length of the printable UTF-8 character at pos, or 0 for a control character (C0, DEL, C1)
-// or bytes that are not well-formed UTF-8.
+// or bytes that are not well-formed UTF-8 (cut short, overlong, a surrogate, beyond U+10FFFF).
 inline std::size_t printable_utf8_length(std::string_view out, std::size_t pos) {
-    const auto lead = static_cast<unsigned char>(out[pos]);
-    if (lead < 0x80) {
-        return lead >= 0x20 && lead != 0x7F ? 1 : 0;
-    }
-    std::size_t length = 0;
-    char32_t ch = 0;
-    if ((lead & 0xE0U) == 0xC0U) {
-        length = 2;
-        ch = lead & 0x1FU;
-    } else if ((lead & 0xF0U) == 0xE0U) {
-        length = 3;
-        ch = lead & 0x0FU;
-    } else if ((lead & 0xF8U) == 0xF0U) {
-        length = 4;
-        ch = lead & 0x07U;
-    } else {
-        return 0;
-    }
-    if (pos + length > out.size()) {
-        return 0;
-    }
-    for (std::size_t i = 1; i < length; ++i) {
-        const auto next = static_cast<unsigned char>(out[pos + i]);
-        if ((next & 0xC0U) != 0x80U) {
-            return 0;
-        }
-        ch = (ch << 6U) | (next & 0x3FU);
-    }
-    constexpr char32_t shortest[] = {0, 0, 0x80, 0x800, 0x10000};
-    const bool overlong = ch < shortest[length];
-    const bool c1_control = ch >= 0x80 && ch < 0xA0;
+    std::size_t next = pos;
+    const char32_t ch = next_code_point(out, next);
+    const std::size_t length = next - pos;
+    const std::size_t shortest = ch < 0x80 ? 1 : ch < 0x800 ? 2 : ch < 0x10000 ? 3 : 4;
+    const bool malformed = length != shortest;  // a broken sequence reads as U+FFFD, one byte
+    const bool control = ch < 0x20 || ch == 0x7F || (ch >= 0x80 && ch < 0xA0);
     const bool surrogate = ch >= 0xD800 && ch <= 0xDFFF;
-    return overlong || c1_control || surrogate || ch > 0x10FFFF ? 0 : length;
+    return malformed || control || surrogate || ch > 0x10FFFF ? 0 : length;
 }
 
 // In code page 932 every byte from 0x20 up is text, except DEL.

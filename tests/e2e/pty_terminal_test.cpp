@@ -7,7 +7,7 @@
 #include <csignal>
 #include <filesystem>
 
-namespace kal::bench {
+namespace kal::test {
 namespace {
 
 constexpr std::int64_t k_seconds = 1'000'000'000;
@@ -49,4 +49,4 @@ TEST(PtyTerminal, FinishingStopsAProgramThatWouldRunOn) {
 }
 
 }  // namespace
-}  // namespace kal::bench
+}  // namespace kal::test
