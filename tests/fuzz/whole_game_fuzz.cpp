@@ -1,7 +1,8 @@
 // Whole games on the simulated terminal, from the title back to the title: keys in every form
 // the terminals send them (legacy bytes, the kitty protocol, garbage, floods) at random
 // moments, resizes, random name lines and the end of the input, over a random Rank.dat that
-// may not take a save. Whatever comes, nothing is drawn outside the 80 x 25 screen and the
+// may not take a save. Whatever comes, nothing is drawn outside the 80 x 25 screen (only the
+// notice of a terminal too small for it is centred in the terminal's own size) and the
 // screen never scrolls, no byte of a name or a key reaches the terminal unfiltered, the game
 // comes back to the title or ends by itself, Rank.dat is the old file or the table the game
 // holds, and a score entered while saves fail is still there when the board shows.
@@ -17,6 +18,7 @@
 #include <unistd.h>
 #include <vterm.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -110,8 +112,18 @@ const char* const k_kitty_keys[] = {"\x1b[32u",     "\x1b[32;1:2u", "\x1b[32;1:3
                                     "\x1b[1;1:2C",  "\x1b[1;1:3C",  "\x1b[D",       "\x1b[1;1:3D",
                                     "\x1b[1;65:1C", "\x1b[99;5u",   "\x1b[?1u",     "\x1b[2;3R"};
 
+constexpr int k_widest_terminal = 200;
+constexpr int k_tallest_terminal = 60;
+
 struct Resize {
     std::uint64_t at_ms;
+    int cols;
+    int rows;
+};
+
+// Where in the output a resize took effect: from there on, the terminal had this size.
+struct SizeFrom {
+    std::size_t offset;
     int cols;
     int rows;
 };
@@ -152,8 +164,8 @@ void script_input(FuzzedDataProvider& data, SimPlatform& sim, Script& script) {
                 sim.add_line(data.ConsumeRandomLengthString(40));
                 break;
             case 5: {
-                const int cols = data.ConsumeIntegralInRange(1, 200);
-                const int rows = data.ConsumeIntegralInRange(1, 60);
+                const int cols = data.ConsumeIntegralInRange(1, k_widest_terminal);
+                const int rows = data.ConsumeIntegralInRange(1, k_tallest_terminal);
                 script.resizes.push_back({at, cols, rows});
                 break;
             }
@@ -167,16 +179,18 @@ void script_input(FuzzedDataProvider& data, SimPlatform& sim, Script& script) {
     }
 }
 
-// The resizes as they fall due; then, once the script has run out, SPACE every so often and
-// a name when the game asks for one.
-void play_to_the_end(SimPlatform& sim, bool kitty, Script script) {
+// The resizes as they fall due, each noted in sizes; then, once the script has run out,
+// SPACE every so often and a name when the game asks for one.
+void play_to_the_end(SimPlatform& sim, bool kitty, Script script,
+                     std::shared_ptr<std::vector<SizeFrom>> sizes) {
     auto next_tap = std::make_shared<std::uint64_t>(0);
     auto resizes = std::make_shared<std::vector<Resize>>(std::move(script.resizes));
     const bool input_ends = script.input_ends;
     const std::uint64_t tap_ms = script.closing_tap_ms;
-    sim.on_wait([kitty, input_ends, tap_ms, next_tap, resizes](SimPlatform& s) {
+    sim.on_wait([kitty, input_ends, tap_ms, next_tap, resizes, sizes](SimPlatform& s) {
         while (!resizes->empty() && resizes->front().at_ms <= s.now_ms()) {
             s.resize(resizes->front().cols, resizes->front().rows);
+            sizes->push_back({s.written.size(), resizes->front().cols, resizes->front().rows});
             resizes->erase(resizes->begin());
         }
         if (s.input_to_come() || !resizes->empty()) {
@@ -200,9 +214,10 @@ void play_to_the_end(SimPlatform& sim, bool kitty, Script script) {
     });
 }
 
-// A terminal larger than the screen, fed everything the game wrote: a character drawn outside
-// the 80 x 25 screen, or the cursor below its last row (where a real terminal would scroll),
-// is caught.
+// A terminal as large as any the run makes, fed everything the game wrote: a character drawn
+// outside the 80 x 25 screen, or the cursor below its last row (where a real terminal would
+// scroll), is caught. While the terminal is larger than the screen in one direction, the notice
+// of a terminal too small may stand anywhere within the terminal's size in that direction.
 class OutsideWatch {
 public:
     OutsideWatch() : vt_(vterm_new(k_rows, k_cols)), state_(vterm_obtain_state(vt_)) {
@@ -211,12 +226,13 @@ public:
             VTermStateCallbacks c{};
             c.putglyph = [](VTermGlyphInfo* /*info*/, VTermPos pos, void* user) {
                 auto* self = static_cast<OutsideWatch*>(user);
-                self->outside_ = self->outside_ || pos.row >= 25 || pos.col >= 80;
+                self->outside_ =
+                    self->outside_ || pos.row >= self->bound_rows_ || pos.col >= self->bound_cols_;
                 return 1;
             };
             c.movecursor = [](VTermPos pos, VTermPos /*old*/, int /*visible*/, void* user) {
                 auto* self = static_cast<OutsideWatch*>(user);
-                self->outside_ = self->outside_ || pos.row >= 25;
+                self->outside_ = self->outside_ || pos.row >= self->bound_rows_;
                 return 1;
             };
             return c;
@@ -228,14 +244,31 @@ public:
     OutsideWatch& operator=(const OutsideWatch&) = delete;
     ~OutsideWatch() { vterm_free(vt_); }
 
-    void feed(std::string_view bytes) { vterm_input_write(vt_, bytes.data(), bytes.size()); }
+    // The output, each part checked against the terminal's size while it was written.
+    void feed(std::string_view written, const std::vector<SizeFrom>& sizes) {
+        std::size_t from = 0;
+        for (const SizeFrom& size : sizes) {
+            feed_part(written.substr(from, size.offset - from));
+            bound_cols_ = std::max(k_screen_cols, size.cols);
+            bound_rows_ = std::max(k_screen_rows, size.rows);
+            from = size.offset;
+        }
+        feed_part(written.substr(from));
+    }
     [[nodiscard]] bool outside() const { return outside_; }
 
 private:
-    static constexpr int k_rows = 40;
-    static constexpr int k_cols = 100;
+    static constexpr int k_screen_cols = 80;
+    static constexpr int k_screen_rows = 25;
+    static constexpr int k_rows = k_tallest_terminal + 1;
+    static constexpr int k_cols = k_widest_terminal + 1;
+
+    void feed_part(std::string_view bytes) { vterm_input_write(vt_, bytes.data(), bytes.size()); }
+
     VTerm* vt_;
     VTermState* state_;
+    int bound_cols_ = k_screen_cols;
+    int bound_rows_ = k_screen_rows;
     bool outside_ = false;
 };
 
@@ -285,7 +318,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     Script script;
     script.closing_tap_ms = data.PickValueInArray(k_closing_taps_ms);
     script_input(data, sim, script);
-    play_to_the_end(sim, traits.kitty_keyboard, std::move(script));
+    auto sizes = std::make_shared<std::vector<SizeFrom>>();
+    play_to_the_end(sim, traits.kitty_keyboard, std::move(script), sizes);
 
     rlimit saved_limit{};
     ::getrlimit(RLIMIT_FSIZE, &saved_limit);
@@ -313,7 +347,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     ::chmod("Rank.dat", 0644);
 
     OutsideWatch watch;
-    watch.feed(sim.written);
+    watch.feed(sim.written, *sizes);
     require(!watch.outside(), "drawn outside the 80 x 25 screen, or the screen scrolled");
     const std::string problem = kal::test::foreign_terminal_bytes(sim.written, traits.shift_jis);
     require(problem.empty(), problem);
