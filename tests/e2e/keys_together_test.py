@@ -15,7 +15,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from kill_pty import GameOnPty  # noqa: E402
+from kill_pty import GameOnPty, report  # noqa: E402
 
 TITLE = "[SPACE]".encode()
 TUTORIAL = "ゲーム説明".encode()
@@ -60,10 +60,7 @@ def main():
             failures.append(problem)
         else:
             print(f"{case[0]}: both keys counted")
-    for failure in failures:
-        print("FAILED:", failure)
-    print("0 passed, 1 failed" if failures else "1 passed, 0 failed")
-    return 1 if failures else 0
+    return report(failures)
 
 
 if __name__ == "__main__":

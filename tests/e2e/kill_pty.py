@@ -25,6 +25,14 @@ PUSH_KEYBOARD = b"\x1b[>11u"
 POP_KEYBOARD = b"\x1b[<u"
 
 
+def report(failures):
+    """Prints each failure and the summary line the test runner reads; returns the exit status."""
+    for failure in failures:
+        print("FAILED:", failure)
+    print("0 passed, 1 failed" if failures else "1 passed, 0 failed")
+    return 1 if failures else 0
+
+
 class GameOnPty:
     def __init__(self, game, work_dir, kitty=False, file_size_limit=None,
                  kill_after_answer=None, under_shell=False):

@@ -22,7 +22,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from kill_pty import (ENTER_SCREEN, LEAVE, POP_KEYBOARD, PUSH_KEYBOARD, KEY_SPACE,  # noqa: E402
-                      GameOnPty)
+                      GameOnPty, report)
 
 TITLE_HELP = b"[SPACE]"
 CTRL_Z = b"\x1a"
@@ -222,10 +222,7 @@ def main():
         closed_terminal(args, work)
         if not args.skip_name_entry:
             stop_during_name_entry(args, work)
-    for failure in failures:
-        print("FAILED:", failure)
-    print("0 passed, 1 failed" if failures else "1 passed, 0 failed")
-    return 1 if failures else 0
+    return report(failures)
 
 
 if __name__ == "__main__":
