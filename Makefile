@@ -10,7 +10,8 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 WERROR     ?= OFF
 
 PACKAGES := g++ cmake ninja-build make pkg-config libopenal-dev libasound2-dev libgtest-dev \
-            libvterm-dev tmux sox python3 locales libebur128-dev
+            libvterm-dev tmux sox python3 locales libebur128-dev \
+            g++-mingw-w64-x86-64-posix googletest wine64 wine zip
 
 .PHONY: play build test test-sanitize sounds deps clean
 
@@ -55,7 +56,7 @@ deps:
 	@$(call install_missing,$(PACKAGES))
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) $(PKG_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(PKG_BUILD) $(WIN_BUILD)
 
 # More targets (end-to-end checks, fuzzing, benchmarks) live beside their code.
 -include mk/*.mk

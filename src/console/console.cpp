@@ -1,7 +1,9 @@
 #include "console/console.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
+#include <optional>
 
 #include "console/line_editor.hpp"
 #include "console/text.hpp"
@@ -24,11 +26,65 @@ constexpr const char* k_blanks = " \t\r\n\v\f";
 // A line being typed waits for input at most this long between two looks at the terminal.
 constexpr std::uint64_t k_line_wait_ms = 1000;
 
-// Joystick codes answer -1: a terminal has no joysticks.
-bool is_joystick_code(int code) {
-    return (code >= 272 && code <= 274) || code == 279 || (code >= 280 && code <= 282) ||
-           code == 287;
+enum class JoystickField : std::uint8_t { x, y, z, buttons };
+
+struct JoystickCode {
+    int code;
+    unsigned joystick;  // the system's joystick number: joystick 1 is number 0
+    JoystickField field;
+};
+
+constexpr std::array<JoystickCode, 8> k_joystick_codes{{
+    {272, 0, JoystickField::x},
+    {273, 0, JoystickField::y},
+    {274, 0, JoystickField::z},
+    {279, 0, JoystickField::buttons},
+    {280, 1, JoystickField::x},
+    {281, 1, JoystickField::y},
+    {282, 1, JoystickField::z},
+    {287, 1, JoystickField::buttons},
+}};
+
+const JoystickCode* find_joystick_code(int code) {
+    const auto* found =
+        std::find_if(k_joystick_codes.begin(), k_joystick_codes.end(),
+                     [code](const JoystickCode& entry) { return entry.code == code; });
+    return found != k_joystick_codes.end() ? found : nullptr;
 }
+
+// Positions and buttons come as the system's unsigned words, read as the signed answer.
+int joystick_value(const JoystickPosition& position, JoystickField field) {
+    switch (field) {
+        case JoystickField::x:
+            return static_cast<int>(position.x);
+        case JoystickField::y:
+            return static_cast<int>(position.y);
+        case JoystickField::z:
+            return static_cast<int>(position.z);
+        case JoystickField::buttons:
+            break;
+    }
+    return static_cast<int>(position.buttons);
+}
+
+struct ControlKey {
+    int code;
+    std::uint32_t flags;  // the control-key state bits that hold it down
+};
+
+// Shift, Ctrl and Alt follow the control-key state that comes with every key event.
+constexpr std::array<ControlKey, 3> k_control_keys{{
+    {16, 16},     // Shift
+    {17, 4 | 8},  // right or left Ctrl
+    {18, 1 | 2},  // right or left Alt
+}};
+
+// The mouse buttons hold their own key codes: 1 the leftmost, 2 the rightmost, 4 the second
+// from the left, the same bits as in the mouse event's button state.
+constexpr std::array<int, 3> k_mouse_buttons{1, 2, 4};
+
+constexpr int k_mouse_column_code = 257;
+constexpr int k_mouse_row_code = 258;
 
 bool on_screen(int x, int y) {
     return x >= 1 && x <= k_screen_cols && y >= 1 && y <= k_screen_rows;
@@ -45,8 +101,9 @@ Console::~Console() {
     detach();
 }
 
-void Console::attach(Platform& platform) {
+void Console::attach(Platform& platform, ConsoleDevice* device) {
     platform_ = &platform;
+    device_ = device;
     traits_ = {};
     cursor_info_ = {};
     fg_ = k_white;
@@ -66,7 +123,7 @@ void Console::attach(Platform& platform) {
     mouse_y_ = -1;
     decoder_.reset();
     tracker_.reset();
-    tracker_.set_exact(false);
+    tracker_.set_exact(device != nullptr);
     pending_events_.clear();
     pending_words_.clear();
     out_.clear();
@@ -84,15 +141,17 @@ void Console::detach() {
     voices_.clear();
     flush();
     platform_ = nullptr;
+    device_ = nullptr;
 }
 
 void Console::set_traits(const TerminalTraits& traits) {
     traits_ = traits;
-    tracker_.set_exact(traits.kitty_keyboard);
+    tracker_.set_exact(traits.kitty_keyboard || device_ != nullptr);
 }
 
+// The system's console needs no questions: it has exact keys and its own widths.
 void Console::query_terminal() {
-    if (platform_ == nullptr) {
+    if (platform_ == nullptr || device_ != nullptr) {
         return;
     }
     // The probe character goes to row 2, because a report for row 1 column 2 reads like a key.
@@ -212,11 +271,17 @@ void Console::bgcolor(int bg) {
 }
 
 void Console::cls(int fg, int bg) {
-    split_cells_.clear();
     color(fg, bg);
+    screen_.clear(fg_, bg_);
+    if (device_ != nullptr) {
+        // The system's console clears in the stored colours and homes the cursor.
+        device_->clear(fg_, bg_);
+        locate(1, 1);
+        return;
+    }
+    split_cells_.clear();
     send_colour();  // the clear takes the terminal's current background
     emit("\x1b[2J");
-    screen_.clear(fg_, bg_);
 }
 
 void Console::set_cursor(bool visible, std::uint32_t size) {
@@ -224,7 +289,9 @@ void Console::set_cursor(bool visible, std::uint32_t size) {
     if (size > 0 && size < 100) {
         cursor_info_.size = size;
     }
-    emit(visible ? "\x1b[?25h" : "\x1b[?25l");
+    if (device_ == nullptr) {
+        emit(visible ? "\x1b[?25h" : "\x1b[?25l");
+    }
 }
 
 void Console::print(std::string_view text) {
@@ -260,6 +327,16 @@ void Console::put_char(char32_t ch) {
         x_ += width;  // clipped: nothing reaches the terminal
         return;
     }
+    if (device_ != nullptr) {
+        screen_.put(x_, y_, ch, width, fg_, bg_);
+    } else {
+        draw_on_terminal(ch, width);
+    }
+    move_pending_ = false;
+    x_ += width;
+}
+
+void Console::draw_on_terminal(char32_t ch, int width) {
     forget_split_cells(x_, y_, width);
     // Writing over one half of a full-width character destroys the other half, and many
     // terminals blank it in their default colours; it is drawn again in its own.
@@ -275,10 +352,8 @@ void Console::put_char(char32_t ch) {
     }
     send_colour();
     emit_char(ch, width);
-    move_pending_ = false;
-    x_ += width;
     // At the right edge the terminal waits to wrap; the next text needs a fresh position.
-    terminal_x_ = x_ <= k_screen_cols ? x_ : 0;
+    terminal_x_ = x_ + width <= k_screen_cols ? x_ + width : 0;
 }
 
 // A half left behind that a later character covers needs no repair.
@@ -346,6 +421,10 @@ void Console::flush() {
         out_.clear();
         return;
     }
+    if (device_ != nullptr) {
+        device_->show(screen_, cursor_info_, x_, y_);
+        return;
+    }
     if (platform_->take_redraw_request()) {
         handle_redraw_request();
     }
@@ -365,20 +444,30 @@ void Console::flush() {
     }
 }
 
-void Console::take_input() {
+// The events that came since the last look, from the terminal's bytes or from the system's
+// console; false once nothing more came.
+bool Console::take_events(InputEvents& events) {
+    events.clear();
+    if (device_ != nullptr) {
+        device_->read_events(events, platform_->now_ms());
+        return !events.empty();
+    }
     std::array<char, InputEvents::k_capacity> buffer{};
+    const std::size_t count = platform_->read_input(buffer);
+    const std::uint64_t time = platform_->now_ms();
+    if (count == 0) {
+        decoder_.timeout(time);
+        return false;
+    }
+    decoder_.feed(std::string_view(buffer.data(), count), time, events);
+    return true;
+}
+
+void Console::take_input() {
     InputEvents events;
-    for (;;) {
-        const std::size_t count = platform_->read_input(buffer);
-        const std::uint64_t time = platform_->now_ms();
-        if (count == 0) {
-            decoder_.timeout(time);
-            return;
-        }
-        events.clear();
-        decoder_.feed(std::string_view(buffer.data(), count), time, events);
+    while (take_events(events)) {
         for (const InputEvent& event : events) {
-            if (event.kind == InputEvent::Kind::key) {
+            if (event.kind == InputEvent::Kind::key || event.kind == InputEvent::Kind::mouse) {
                 // A flood of input goes into the key state as it comes, so that the events
                 // waiting for the next poll never outgrow their reserve; applying them early
                 // gives the same state, as nothing settles before the poll, and the order of
@@ -386,6 +475,7 @@ void Console::take_input() {
                 if (pending_events_.size() == k_event_reserve) {
                     for (const InputEvent& waiting : pending_events_) {
                         tracker_.apply(waiting);
+                        apply_to_key_table(waiting);
                     }
                     pending_events_.clear();
                 }
@@ -409,14 +499,43 @@ void Console::apply_pending_events() {
             break;
         }
         tracker_.apply(event);
+        apply_to_key_table(event);
     }
     pending_events_.erase(pending_events_.begin(),
                           pending_events_.begin() + static_cast<std::ptrdiff_t>(applied));
 }
 
+// Space and the arrows are the tracker's; every other key follows its own events, as the
+// system's console reports them: down on a press, up on a release. Every key event sets Shift,
+// Ctrl and Alt from its control-key state, and a mouse event moves the mouse and sets its
+// buttons.
+void Console::apply_to_key_table(const InputEvent& event) {
+    const auto set_key = [this](int code, bool down) {
+        const auto word = static_cast<std::size_t>(code >> 5);
+        const std::uint32_t bit = 1U << (static_cast<unsigned>(code) & 31U);
+        key_state_[word] = down ? (key_state_[word] | bit) : (key_state_[word] & ~bit);
+    };
+    if (event.kind == InputEvent::Kind::mouse) {
+        mouse_x_ = static_cast<std::int16_t>(event.column);
+        mouse_y_ = static_cast<std::int16_t>(event.row);
+        for (const int button : k_mouse_buttons) {
+            set_key(button, (event.buttons & static_cast<std::uint32_t>(button)) != 0);
+        }
+        return;
+    }
+    if (!KeyStateTracker::tracks(event.code)) {
+        set_key(event.code, event.action != KeyAction::release);
+    }
+    for (const ControlKey& control : k_control_keys) {
+        set_key(control.code, (event.control_keys & control.flags) != 0);
+    }
+}
+
 int Console::inkey(int code) {
-    if (is_joystick_code(code)) {
-        return -1;
+    if (const JoystickCode* joystick = find_joystick_code(code)) {
+        const std::optional<JoystickPosition> position =
+            platform_ != nullptr ? platform_->joystick(joystick->joystick) : std::nullopt;
+        return position ? joystick_value(*position, joystick->field) : -1;
     }
     flush();
     if (platform_ != nullptr) {
@@ -430,10 +549,10 @@ int Console::inkey(int code) {
                 tracker_.down(key) ? (key_state_[word] | bit) : (key_state_[word] & ~bit);
         }
     }
-    if (code == 257) {
+    if (code == k_mouse_column_code) {
         return mouse_x_ + 1;
     }
-    if (code == 258) {
+    if (code == k_mouse_row_code) {
         return mouse_y_ + 1;
     }
     const auto key = static_cast<unsigned>(code) & 255U;
@@ -493,18 +612,9 @@ bool Console::read_line_in_field(std::string& line) {
 }
 
 bool Console::take_typed(LineEditor& editor) {
-    std::array<char, InputEvents::k_capacity> buffer{};
     InputEvents events;
     bool typed = false;
-    while (editor.state() == LineEditor::State::typing) {
-        const std::size_t count = platform_->read_input(buffer);
-        const std::uint64_t time = platform_->now_ms();
-        if (count == 0) {
-            decoder_.timeout(time);
-            break;
-        }
-        events.clear();
-        decoder_.feed(std::string_view(buffer.data(), count), time, events);
+    while (editor.state() == LineEditor::State::typing && take_events(events)) {
         for (const InputEvent& event : events) {
             if (event.kind == InputEvent::Kind::text) {
                 editor.type(static_cast<unsigned char>(event.code));

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "console/console_device.hpp"
 #include "console/key_decoder.hpp"
 #include "console/key_state.hpp"
 #include "console/line_editor.hpp"
@@ -24,11 +25,6 @@ namespace kal {
 
 // Handle of a loaded sound voice; 0 means no sound and every sound operation ignores it.
 using SoundId = std::uint32_t;
-
-struct CursorInfo {
-    std::uint32_t size = 8;  // percent of the cell, 1 to 99
-    bool visible = true;
-};
 
 enum class AmbiguousWidth : std::uint8_t { narrow, wide };
 
@@ -53,8 +49,10 @@ public:
     Console(const Console&) = delete;
     Console& operator=(const Console&) = delete;
 
-    // Binds the console to a terminal and starts from the state of construction.
-    void attach(Platform& platform);
+    // Binds the console to a terminal and starts from the state of construction. With a
+    // device, the console draws on it and reads its keys instead: the system's own console,
+    // whose key events are exact.
+    void attach(Platform& platform, ConsoleDevice* device = nullptr);
     // Asks the terminal how it draws ambiguous-width characters and whether it speaks the kitty
     // keyboard protocol, waiting at most about 200 ms for the answers, and pushes that protocol
     // where it is spoken.
@@ -80,8 +78,9 @@ public:
     // beyond its field; invalid bytes show as "?" and control bytes are never sent.
     void print_cp932(std::string_view field);
 
-    // Key code polling: 1 while the key is down, else 0; the mouse and joystick codes as the
-    // keyboard-only terminal reads them.
+    // Key code polling: 1 while the key is down, else 0; the mouse cell (257 and 258, 1-based,
+    // 0 before any mouse event), and the joysticks' positions and buttons (272 to 274 and 279,
+    // 280 to 282 and 287), -1 when the joystick does not answer.
     int inkey(int code);
 
     // The millisecond clock. Writes out what was drawn first, since a clock read may end a wait.
@@ -141,7 +140,10 @@ private:
     void forget_split_cells(int x, int y, int width);
     void repair_split_cells();
     void take_input();
+    bool take_events(InputEvents& events);
     void apply_pending_events();
+    void apply_to_key_table(const InputEvent& event);
+    void draw_on_terminal(char32_t ch, int width);
     bool read_line_in_field(std::string& line);
     bool take_typed(LineEditor& editor);
     void echo_line(const LineEditor& editor, int field_x);
@@ -153,6 +155,7 @@ private:
     SoundId load_voice(const char* name, std::uint64_t loop_ms);
 
     Platform* platform_ = nullptr;
+    ConsoleDevice* device_ = nullptr;
     TerminalTraits traits_;
     CursorInfo cursor_info_;
     int fg_ = k_white;

@@ -22,13 +22,19 @@ struct InputEvent {
         kitty_flags,    // the terminal speaks the kitty keyboard protocol
         cursor_report,  // row and column of a cursor position report
         device_attributes,
-        text,  // a byte typed outside any sequence, in code; only while a line is typed
+        text,   // a byte typed outside any sequence, in code; only while a line is typed
+        mouse,  // the system console's mouse: its cell in column and row (0-based), buttons
     };
     Kind kind = Kind::key;
     int code = 0;
     KeyAction action = KeyAction::press;
     int row = 0;
     int column = 0;
+    // The system console's own state with a mouse event (1 leftmost button, 2 rightmost, 4 the
+    // second from the left) and with a key event (1 right Alt, 2 left Alt, 4 right Ctrl, 8 left
+    // Ctrl, 16 Shift). A terminal sends neither: both stay 0.
+    std::uint32_t buttons = 0;
+    std::uint32_t control_keys = 0;
     std::uint64_t time_ms = 0;
 };
 

@@ -21,6 +21,10 @@ const KeyStateTracker::Key* KeyStateTracker::find(int code) const {
     return const_cast<KeyStateTracker*>(this)->find(code);
 }
 
+bool KeyStateTracker::tracks(int code) {
+    return std::find(k_tracked.begin(), k_tracked.end(), code) != k_tracked.end();
+}
+
 bool KeyStateTracker::down(int code) const {
     const Key* key = find(code);
     return key != nullptr && key->down;

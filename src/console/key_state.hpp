@@ -48,6 +48,8 @@ public:
     // k_unread_press_ms: an arrow and Space pressed together both count.
     void settle(std::uint64_t now_ms);
     [[nodiscard]] bool down(int code) const;
+    // Whether the key is one of those tracked here: Space, Left and Right.
+    [[nodiscard]] static bool tracks(int code);
     // The game has read the key at this poll.
     void note_read(int code);
 

@@ -1,11 +1,10 @@
 #include "console/text.hpp"
 
-#include <iconv.h>
-
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <utility>
+
+#include "platform/code_page.hpp"
 
 namespace kal {
 namespace {
@@ -62,58 +61,6 @@ constexpr std::array<std::pair<char32_t, char32_t>, 16> k_companions{{
     {U'■', U'■'},
     {U'―', U'―'},
 }};
-
-// One conversion descriptor per direction for the whole run.
-class Converter {
-public:
-    Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-    ~Converter() {
-        if (cd_ != invalid()) {
-            iconv_close(cd_);
-        }
-    }
-    Converter(const Converter&) = delete;
-    Converter& operator=(const Converter&) = delete;
-
-    // Converts the whole of in, appending to out; false when any of it cannot be converted.
-    bool convert(std::string_view in, std::string& out) {
-        if (cd_ == invalid()) {
-            return false;
-        }
-        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-        std::array<char, 64> buffer{};
-        // iconv's interface takes a non-const input pointer but does not write through it.
-        char* in_ptr = const_cast<char*>(in.data());
-        std::size_t in_left = in.size();
-        while (in_left > 0) {
-            char* out_ptr = buffer.data();
-            std::size_t out_left = buffer.size();
-            const std::size_t result = iconv(cd_, &in_ptr, &in_left, &out_ptr, &out_left);
-            out.append(buffer.data(), buffer.size() - out_left);
-            if (result == static_cast<std::size_t>(-1) && errno != E2BIG) {
-                return false;
-            }
-        }
-        return true;
-    }
-
-private:
-    // iconv_open's failure value, which the iconv API defines as a pointer made from -1.
-    static iconv_t invalid() {
-        return reinterpret_cast<iconv_t>(-1);  // NOLINT(performance-no-int-to-ptr)
-    }
-    iconv_t cd_;
-};
-
-Converter& cp932_decoder() {
-    static Converter converter("UTF-8", "CP932");
-    return converter;
-}
-
-Converter& cp932_encoder() {
-    static Converter converter("CP932", "UTF-8");
-    return converter;
-}
 
 bool is_cp932_lead_byte(unsigned char byte) {
     return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
@@ -221,7 +168,7 @@ std::string cp932_to_utf8(std::string_view bytes) {
         const std::size_t length =
             (is_cp932_lead_byte(byte) && pos + 1 < bytes.size()) ? std::size_t{2} : std::size_t{1};
         std::string converted;
-        if (cp932_decoder().convert(bytes.substr(pos, length), converted)) {
+        if (cp932_to_utf8_bytes(bytes.substr(pos, length), converted)) {
             out += converted;
             pos += length;
         } else {
@@ -234,7 +181,7 @@ std::string cp932_to_utf8(std::string_view bytes) {
 
 bool utf8_to_cp932(std::string_view text, std::string& out) {
     out.clear();
-    return cp932_encoder().convert(text, out);
+    return utf8_to_cp932_bytes(text, out);
 }
 
 bool is_control_character(char32_t ch) {
@@ -263,7 +210,7 @@ std::string decode_typed(std::string_view bytes, bool cp932) {
         }
         const std::size_t length = cp932_char_bytes(bytes, pos);
         std::string converted;
-        if (cp932_decoder().convert(bytes.substr(pos, length), converted) && !converted.empty()) {
+        if (cp932_to_utf8_bytes(bytes.substr(pos, length), converted) && !converted.empty()) {
             out += converted;
         } else {
             append_utf8(out, U'\uFFFD');

@@ -25,11 +25,12 @@ DataHome build_data_home();
 // $XDG_DATA_HOME/kaleidron, or $HOME/.local/share/kaleidron when XDG_DATA_HOME is unset,
 // empty or not an absolute path (such a value is not meant for us). Without a usable HOME the
 // home directory comes from the password database; with no home at all, the working
-// directory.
+// directory. On Windows, per_user is %APPDATA%\kaleidron.
 std::filesystem::path data_directory(DataHome home);
 
 // Creates the folder and every missing folder above it, readable by the player alone (0700, as
-// per-user data folders are made); folders that exist are left as they are. True when the
+// per-user data folders are made; on Windows the folder takes the player's own rights from
+// %APPDATA%); folders that exist are left as they are. True when the
 // folder is there afterwards. The working directory (an empty path) is always there.
 bool make_data_directory(const std::filesystem::path& directory);
 

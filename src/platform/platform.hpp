@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -45,6 +46,15 @@ public:
     virtual bool stop(std::uint32_t voice) = 0;
     // Stops the voice and releases everything it holds; the handle is dead afterwards.
     virtual void close(std::uint32_t voice) = 0;
+};
+
+// A joystick as the system reports it: unsigned axis positions and the button word, button 1 in
+// bit 0, button 2 in bit 1 and so on.
+struct JoystickPosition {
+    std::uint32_t x = 0;
+    std::uint32_t y = 0;
+    std::uint32_t z = 0;
+    std::uint32_t buttons = 0;
 };
 
 struct TermSize {
@@ -94,6 +104,10 @@ public:
     // The player asked to quit with Ctrl+C while the terminal sends it as a key: ends the
     // program as the interrupt signal would.
     virtual void interrupt() = 0;
+
+    // Joystick number 0 or 1 as it stands now; nothing when there is no such joystick or the
+    // query fails, as on a terminal, which has none.
+    virtual std::optional<JoystickPosition> joystick(unsigned /*number*/) { return {}; }
 
     virtual AudioDevice& audio() = 0;
 };

@@ -1,11 +1,6 @@
 #include "sound/wav_file.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <utility>
 
@@ -113,21 +108,12 @@ ByteStream::~ByteStream() {
     close();
 }
 
-bool ByteStream::open_file(const char* name) {
+bool ByteStream::open_file(const std::string& name) {
     close();
-    // Non-blocking, so that a pipe under a sound's name cannot hang the game before the
-    // regular-file test below refuses it.
-    const int fd = ::open(name, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
+    if (file_.open(name) != FileOpen::opened) {
         return false;
     }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return false;
-    }
-    fd_ = fd;
-    size_ = static_cast<std::uint64_t>(info.st_size);
+    size_ = file_.size();
     buffer_.resize(k_file_block_bytes);
     return true;
 }
@@ -141,10 +127,7 @@ void ByteStream::open_memory(std::vector<std::uint8_t> image) {
 }
 
 void ByteStream::close() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-    }
-    fd_ = -1;
+    file_.close();
     in_memory_ = false;
     size_ = 0;
     buffer_.clear();
@@ -183,21 +166,13 @@ std::size_t ByteStream::read(std::uint8_t* out, std::size_t count) {
 }
 
 bool ByteStream::refill() {
-    if (fd_ < 0) {
+    if (!file_.is_open()) {
         return false;
     }
     buffer_start_ += buffer_end_;
     buffer_pos_ = 0;
-    buffer_end_ = 0;
-    ssize_t got = 0;
-    do {
-        got = ::pread(fd_, buffer_.data(), buffer_.size(), static_cast<off_t>(buffer_start_));
-    } while (got < 0 && errno == EINTR);
-    if (got <= 0) {
-        return false;
-    }
-    buffer_end_ = static_cast<std::size_t>(got);
-    return true;
+    buffer_end_ = file_.read_at(buffer_start_, buffer_);
+    return buffer_end_ > 0;
 }
 
 namespace {
@@ -220,7 +195,7 @@ HResult WavFile::open(const char* name) {
     }
     format_.reset();
     data_size_ = 0;
-    if (!stream_.open_file((sound_directory / name).c_str())) {
+    if (!stream_.open_file((sound_directory / name).string())) {
         const std::span<const std::uint8_t> image = find_embedded_sound(name);
         if (image.empty()) {
             return E_FAIL;

@@ -12,7 +12,10 @@
 #include <filesystem>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
+
+#include "platform/read_only_file.hpp"
 
 namespace kal {
 
@@ -63,11 +66,11 @@ public:
     ~ByteStream();
 
     // Opens a regular file for reading; anything else (a directory, a pipe) is refused.
-    bool open_file(const char* name);
+    bool open_file(const std::string& name);
     void open_memory(std::vector<std::uint8_t> image);
     void close();
 
-    [[nodiscard]] bool is_open() const { return fd_ >= 0 || in_memory_; }
+    [[nodiscard]] bool is_open() const { return file_.is_open() || in_memory_; }
     [[nodiscard]] std::uint64_t size() const { return size_; }
     [[nodiscard]] std::uint64_t tell() const { return buffer_start_ + buffer_pos_; }
     bool seek(std::uint64_t offset);
@@ -77,7 +80,7 @@ public:
 private:
     bool refill();
 
-    int fd_ = -1;
+    ReadOnlyFile file_;
     bool in_memory_ = false;
     std::uint64_t size_ = 0;
     std::vector<std::uint8_t> buffer_;  // the whole image in memory, or the file's read block

@@ -140,6 +140,9 @@ TEST_F(CreditsTest, ChosenLinesNameTestersPlannersProvidersAndTheReference) {
 }
 
 TEST_F(CreditsTest, CreditLinesAreDrawnBeforeTheirHeadingsAndProvidersFromRow19Up) {
+    if (on_system_console()) {
+        GTEST_SKIP() << "the order of the bytes sent to a terminal; the console is written by rows";
+    }
     show_credits(now());
     struct Case {
         int x;

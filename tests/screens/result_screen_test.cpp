@@ -349,6 +349,9 @@ std::vector<std::string> keystrokes(std::string_view text) {
 }
 
 TEST_F(ResultScreenTest, WhateverIsTypedStaysInTheNameFieldAndTheScreenNeverScrolls) {
+    if (on_system_console()) {
+        GTEST_SKIP() << "a terminal's key sequences; the console gives keys, not bytes";
+    }
     struct Case {
         const char* what;
         std::vector<std::string> typed;  // then Enter
@@ -410,6 +413,10 @@ TEST_F(ResultScreenTest, WhateverIsTypedStaysInTheNameFieldAndTheScreenNeverScro
 }
 
 TEST_F(ResultScreenTest, ThePromptAndTheFieldComeBackWhenTheScreenIsRepaintedDuringTheEntry) {
+    if (on_system_console()) {
+        GTEST_SKIP()
+            << "a terminal drawn over while the game was stopped; the console is the game's own";
+    }
     set_game(354, k_all_correct, 10);
     const std::uint64_t last = type(keystrokes("NAM"));
     sim.send("E\r", last + 3000);
@@ -431,6 +438,9 @@ TEST_F(ResultScreenTest, ThePromptAndTheFieldComeBackWhenTheScreenIsRepaintedDur
 }
 
 TEST_F(ResultScreenTest, ANameIsTypedInTheLocalesOwnEncoding) {
+    if (on_system_console()) {
+        GTEST_SKIP() << "the locale's encoding of a terminal; the console gives characters";
+    }
     struct Case {
         const char* what;
         bool shift_jis;

@@ -1,7 +1,5 @@
 #include "sim_platform.hpp"
 
-#include <vterm.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -12,21 +10,8 @@
 namespace kal::test {
 namespace {
 
-// The same table both ways: palette blue 1 is ANSI 4 and ANSI 4 is palette blue 1.
-constexpr int ansi_to_palette[8] = {0, 4, 2, 6, 1, 5, 3, 7};
 constexpr std::uint64_t k_repeat_delay_ms = 500;
 constexpr std::uint64_t k_repeat_interval_ms = 33;
-
-int palette_of(const VTermColor& colour, bool foreground) {
-    if (foreground ? VTERM_COLOR_IS_DEFAULT_FG(&colour) : VTERM_COLOR_IS_DEFAULT_BG(&colour)) {
-        return -1;
-    }
-    if (!VTERM_COLOR_IS_INDEXED(&colour)) {
-        return -1;
-    }
-    const int index = colour.indexed.idx;
-    return (index & 8) | ansi_to_palette[index & 7];
-}
 
 std::string legacy_bytes(int key) {
     switch (key) {
@@ -114,22 +99,38 @@ std::size_t SimAudio::count(AudioEvent::Kind kind, std::string_view name) const 
     }));
 }
 
-SimPlatform::SimPlatform()
-    : vt_(vterm_new(25, 80)), screen_(vterm_obtain_screen(vt_)), audio_(now_) {
-    vterm_set_utf8(vt_, 1);
-    vterm_screen_enable_altscreen(screen_, 1);
-    vterm_screen_reset(screen_, 1);
+SimPlatform::SimPlatform() : screen_(make_sim_screen()), audio_(now_) {}
+
+SimPlatform::~SimPlatform() = default;
+
+std::uint64_t SimPlatform::now_ms() {
+    deliver_to_console();
+    return now_;
 }
 
-SimPlatform::~SimPlatform() {
-    vterm_free(vt_);
+void SimPlatform::deliver_to_console() {
+    if (screen_->device() == nullptr) {
+        return;
+    }
+    while (!input_.empty() && input_.begin()->first <= now_) {
+        const SimInput& input = input_.begin()->second;
+        if (input.key != 0) {
+            screen_->put_key(input.key, input.down);
+        } else {
+            screen_->put_text(input.bytes);
+        }
+        input_.erase(input_.begin());
+    }
 }
 
 void SimPlatform::wait_input(std::uint64_t deadline_ms) {
     for (const auto& look : looks_) {
         look(*this);
     }
-    if ((!input_.empty() && input_.begin()->first <= now_) || input_ended()) {
+    deliver_to_console();
+    type_end_of_input_on_console();
+    if ((!input_.empty() && input_.begin()->first <= now_) || screen_->input_waiting() ||
+        (input_ended() && screen_->device() == nullptr)) {
         return;
     }
     std::uint64_t until = deadline_ms;
@@ -137,6 +138,7 @@ void SimPlatform::wait_input(std::uint64_t deadline_ms) {
         until = std::min(until, input_.begin()->first);
     }
     now_ = std::max(now_, until);
+    deliver_to_console();
     if (now_ > limit_) {
         std::fprintf(stderr, "simulated game still running after %llu ms: hung\n",
                      static_cast<unsigned long long>(limit_));
@@ -151,7 +153,7 @@ std::size_t SimPlatform::read_input(std::span<char> buffer) {
     }
     std::size_t count = 0;
     while (!input_.empty() && input_.begin()->first <= now_) {
-        std::string& bytes = input_.begin()->second;
+        std::string& bytes = input_.begin()->second.bytes;
         const std::size_t take = std::min(bytes.size(), buffer.size() - count);
         std::copy_n(bytes.begin(), take, buffer.begin() + static_cast<std::ptrdiff_t>(count));
         count += take;
@@ -167,7 +169,7 @@ std::size_t SimPlatform::read_input(std::span<char> buffer) {
 void SimPlatform::write_output(std::string_view bytes) {
     ++writes;
     written += bytes;
-    vterm_input_write(vt_, bytes.data(), bytes.size());
+    screen_->write(bytes);
 }
 
 bool SimPlatform::take_redraw_request() {
@@ -176,8 +178,16 @@ bool SimPlatform::take_redraw_request() {
     return redraw;
 }
 
+void SimPlatform::type_end_of_input_on_console() {
+    if (screen_->device() != nullptr && input_ended() && !end_typed_) {
+        screen_->put_text("\x04");
+        end_typed_ = true;
+    }
+}
+
 void SimPlatform::set_line_input(bool on) {
     line_input_ = on;
+    end_typed_ = false;
     if (on && !lines_.empty()) {
         send(lines_.front() + "\r", now_);
         lines_.pop_front();
@@ -185,18 +195,38 @@ void SimPlatform::set_line_input(bool on) {
 }
 
 void SimPlatform::discard_input() {
+    deliver_to_console();
+    screen_->discard_input();
     while (!input_.empty() && input_.begin()->first <= now_) {
         input_.erase(input_.begin());
     }
 }
 
+std::optional<JoystickPosition> SimPlatform::joystick(unsigned number) {
+    const auto found = joysticks.find(number);
+    if (found == joysticks.end()) {
+        return {};
+    }
+    return found->second;
+}
+
+// On the console a key goes down, repeats while it is held and goes up, as Windows reports it.
 void SimPlatform::press(int key, std::uint64_t at_ms) {
-    send(kitty_ ? kitty_bytes(key, 1) : legacy_bytes(key), at_ms);
+    if (screen_->device() != nullptr) {
+        put(at_ms, SimInput{"", key, true});
+    } else {
+        send(kitty_ ? kitty_bytes(key, 1) : legacy_bytes(key), at_ms);
+    }
     held_since_[key] = at_ms;
 }
 
 void SimPlatform::release(int key, std::uint64_t at_ms) {
-    if (kitty_) {
+    if (screen_->device() != nullptr) {
+        if (held_since_.contains(key)) {
+            auto_repeat(key, held_since_[key], at_ms);
+        }
+        put(at_ms, SimInput{"", key, false});
+    } else if (kitty_) {
         send(kitty_bytes(key, 3), at_ms);
     } else if (held_since_.contains(key)) {
         auto_repeat(key, held_since_[key], at_ms);
@@ -206,7 +236,11 @@ void SimPlatform::release(int key, std::uint64_t at_ms) {
 
 void SimPlatform::auto_repeat(int key, std::uint64_t from_ms, std::uint64_t until_ms) {
     for (std::uint64_t t = from_ms + k_repeat_delay_ms; t < until_ms; t += k_repeat_interval_ms) {
-        send(legacy_bytes(key), t);
+        if (screen_->device() != nullptr) {
+            put(t, SimInput{"", key, true});
+        } else {
+            send(legacy_bytes(key), t);
+        }
     }
 }
 
@@ -216,7 +250,7 @@ void SimPlatform::tap(int key, std::uint64_t at_ms, std::uint64_t hold_ms) {
 }
 
 void SimPlatform::send(std::string bytes, std::uint64_t at_ms) {
-    input_.emplace(at_ms, std::move(bytes));
+    put(at_ms, SimInput{std::move(bytes)});
 }
 
 void SimPlatform::resize(int cols, int rows) {
@@ -225,19 +259,7 @@ void SimPlatform::resize(int cols, int rows) {
 }
 
 TermCell SimPlatform::cell(int x, int y) const {
-    VTermScreenCell raw{};
-    vterm_screen_get_cell(screen_, VTermPos{y - 1, x - 1}, &raw);
-    TermCell cell;
-    for (const std::uint32_t ch : raw.chars) {
-        if (ch == 0) {
-            break;
-        }
-        append_utf8(cell.text, ch);
-    }
-    cell.fg = palette_of(raw.fg, true);
-    cell.bg = palette_of(raw.bg, false);
-    cell.width = raw.width;
-    return cell;
+    return screen_->cell(x, y);
 }
 
 std::string SimPlatform::text(int x, int y, int columns) const {
@@ -246,8 +268,9 @@ std::string SimPlatform::text(int x, int y, int columns) const {
     while (column < x + columns && column <= 80) {
         const TermCell here = cell(column, y);
         if (here.text.empty()) {
-            // The right half of a wide character, or a cell never written: a blank.
-            out += here.width == 0 ? "" : " ";
+            // The right half of a wide character read after its left half adds nothing; one
+            // where the text starts, or a cell never written, reads as a blank.
+            out += here.width == 0 && column != x ? "" : " ";
             ++column;
             continue;
         }

@@ -1,20 +1,20 @@
 #pragma once
 
 // A simulated world for the game: time moves only when the game waits, keys are pressed and
-// released at chosen simulated milliseconds, everything written goes into a real terminal
-// emulator (libvterm) that the test reads back cell by cell, and the audio device keeps a log.
+// released at chosen simulated milliseconds, everything drawn lands on a screen that the test
+// reads back cell by cell (a real terminal emulator, libvterm, or on Windows the real console),
+// and the audio device keeps a log.
 
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/platform.hpp"
-
-struct VTerm;
-struct VTermScreen;
+#include "sim_screen.hpp"
 
 namespace kal::test {
 
@@ -52,13 +52,6 @@ private:
     const std::uint64_t& clock_;
 };
 
-struct TermCell {
-    std::string text;  // UTF-8 of the character, empty for the right half of a wide one
-    int fg = -1;       // palette number 0-15, -1 for the terminal's default
-    int bg = -1;
-    int width = 1;
-};
-
 class SimPlatform final : public Platform {
 public:
     SimPlatform();
@@ -67,7 +60,7 @@ public:
     SimPlatform& operator=(const SimPlatform&) = delete;
 
     // --- the game's side ---
-    std::uint64_t now_ms() override { return now_; }
+    std::uint64_t now_ms() override;
     void wait_input(std::uint64_t deadline_ms) override;
     std::size_t read_input(std::span<char> buffer) override;
     void write_output(std::string_view bytes) override;
@@ -77,9 +70,13 @@ public:
     void set_line_input(bool on) override;
     void discard_input() override;
     void interrupt() override { interrupted = true; }
+    std::optional<JoystickPosition> joystick(unsigned number) override;
     AudioDevice& audio() override { return audio_; }
 
     // --- the test's side ---
+    // The console back-end to attach the console with: on Windows the real console, elsewhere
+    // none, and the game speaks escape sequences to the simulated terminal.
+    ConsoleDevice* console_device() { return screen_->device(); }
     // Keys arrive as the terminal would send them: with the kitty keyboard protocol as press and
     // release events, otherwise as one character per press and per auto-repeat.
     void press(int key, std::uint64_t at_ms);
@@ -115,6 +112,8 @@ public:
     // Whether the text stands from (x, y), over the code page 932 columns it takes.
     [[nodiscard]] bool shows_at(int x, int y, std::string_view text) const;
 
+    // The joysticks plugged in, by number; the others do not answer.
+    std::map<unsigned, JoystickPosition> joysticks;
     std::string written;  // every byte the game wrote
     int writes = 0;       // write calls
     bool keyboard_pushed = false;
@@ -122,22 +121,35 @@ public:
     SimAudio& sim_audio() { return audio_; }
 
 private:
+    // One piece of input at its time: the bytes a terminal sends, or a key going down or up on
+    // the console (key 0: the bytes are typed there).
+    struct SimInput {
+        std::string bytes;
+        int key = 0;
+        bool down = false;
+    };
+
     void auto_repeat(int key, std::uint64_t from_ms, std::uint64_t until_ms);
-    // While the game reads a line, nothing more to come is the end of the input.
+    void put(std::uint64_t at_ms, SimInput input) { input_.emplace(at_ms, std::move(input)); }
+    // The console takes its input when it is due, as the system queues it.
+    void deliver_to_console();
+    // While the game reads a line, nothing more to come is the end of the input: a terminal
+    // then reads Ctrl-D; a console's input never ends, so there the player types Ctrl-D once.
     [[nodiscard]] bool input_ended() const { return line_input_ && input_.empty(); }
+    void type_end_of_input_on_console();
 
     std::uint64_t now_ = 1000;
     std::uint64_t limit_ = 4ULL * 60 * 60 * 1000;
     TermSize size_{};
     bool redraw_ = false;
     bool kitty_ = true;
-    std::multimap<std::uint64_t, std::string> input_;
+    std::multimap<std::uint64_t, SimInput> input_;
     std::map<int, std::uint64_t> held_since_;
     std::deque<std::string> lines_;
     bool line_input_ = false;
+    bool end_typed_ = false;  // Ctrl-D typed on the console for the line being read
     std::vector<std::function<void(SimPlatform&)>> looks_;
-    VTerm* vt_;
-    VTermScreen* screen_;
+    std::unique_ptr<SimScreen> screen_;
     SimAudio audio_;
 };
 

@@ -1,21 +1,32 @@
 #include "temp_directory.hpp"
 
-#include <cerrno>
-#include <cstdlib>
+#include <random>
 #include <string>
 #include <system_error>
 
 namespace kal::test {
+namespace {
 
+constexpr int k_attempts = 100;
+
+}  // namespace
+
+// A name drawn at random until one is free: create_directory makes the folder only when nothing
+// of that name is there, so the folder is never one that something else made.
 TempDirectory::TempDirectory(std::string_view prefix, const std::filesystem::path& base) {
     const std::filesystem::path folder =
         base.empty() ? std::filesystem::temp_directory_path() : base;
-    std::string pattern = (folder / (std::string(prefix) + "-XXXXXX")).string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        throw std::filesystem::filesystem_error("mkdtemp", folder,
-                                                std::error_code(errno, std::generic_category()));
+    std::mt19937 pick(std::random_device{}());
+    for (int attempt = 0; attempt < k_attempts; ++attempt) {
+        const std::filesystem::path candidate =
+            folder / (std::string(prefix) + "-" + std::to_string(pick()));
+        if (std::filesystem::create_directory(candidate)) {
+            path_ = candidate;
+            return;
+        }
     }
-    path_ = pattern;
+    throw std::filesystem::filesystem_error("no free folder name", folder,
+                                            std::make_error_code(std::errc::file_exists));
 }
 
 TempDirectory::~TempDirectory() {

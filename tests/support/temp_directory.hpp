@@ -9,9 +9,9 @@ namespace kal::test {
 
 class TempDirectory {
 public:
-    // Makes the folder "<prefix>-XXXXXX" in base, the system's temporary folder unless given.
-    // Throws std::filesystem::filesystem_error when it cannot be made: a run never falls back to
-    // a folder it did not make, since that folder is removed at the end.
+    // Makes the folder "<prefix>-<random number>" in base, the system's temporary folder unless
+    // given. Throws std::filesystem::filesystem_error when it cannot be made: a run never falls
+    // back to a folder it did not make, since that folder is removed at the end.
     explicit TempDirectory(std::string_view prefix = "kaleidron",
                            const std::filesystem::path& base = {});
     ~TempDirectory();

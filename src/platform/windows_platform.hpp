@@ -1,0 +1,51 @@
+#pragma once
+
+// The game on Windows. With its standard output on a console, the console is set up for the
+// run (input without line editing or echo, window and mouse events on, Ctrl-C to our handler,
+// no wrap at the end of a line, output code page 932) and given back exactly as it was found
+// (input and output modes, code page, colours, cursor) on every way out: a normal exit, Ctrl-C,
+// Ctrl-Break, the window closed, logoff or shutdown. Otherwise (a pipe, as under a terminal
+// emulator of its own) the game speaks escape sequences as on POSIX. The clock is the 1 ms
+// multimedia clock for the whole run, widened to 64 bits.
+
+#include <functional>
+
+#include "platform/platform.hpp"
+
+namespace kal {
+
+// Runs print with a console on standard output set to code page 932, the game's own, and gives
+// the console its code page back afterwards; returns what print returns.
+int print_in_cp932(const std::function<int()>& print);
+
+class WindowsPlatform final : public Platform {
+public:
+    explicit WindowsPlatform(AudioDevice& audio);
+    ~WindowsPlatform() override;
+    WindowsPlatform(const WindowsPlatform&) = delete;
+    WindowsPlatform& operator=(const WindowsPlatform&) = delete;
+
+    // Prints the system's message once for each standard handle that is invalid, then sets up
+    // the console, the control handler and the timer resolution for the run.
+    void begin_session();
+    // Gives the console back as it was found. Safe to call more than once.
+    static void end_session();
+
+    std::uint64_t now_ms() override;
+    void wait_input(std::uint64_t deadline_ms) override;
+    std::size_t read_input(std::span<char> buffer) override;
+    void write_output(std::string_view bytes) override;
+    TermSize terminal_size() override;
+    bool take_redraw_request() override { return false; }
+    void set_keyboard_protocol(bool pushed) override;
+    void set_line_input(bool on) override;
+    void discard_input() override;
+    void interrupt() override;
+    std::optional<JoystickPosition> joystick(unsigned number) override;
+    AudioDevice& audio() override { return audio_; }
+
+private:
+    AudioDevice& audio_;
+};
+
+}  // namespace kal

@@ -1,0 +1,51 @@
+#pragma once
+
+// What the Windows files of the platform share: the system header, kept lean, a handle that
+// closes itself, and text in the system's code pages.
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+#include <utility>
+
+namespace kal {
+
+class OwnedHandle {
+public:
+    explicit OwnedHandle(HANDLE handle) : handle_(handle) {}
+    OwnedHandle(const OwnedHandle&) = delete;
+    OwnedHandle& operator=(const OwnedHandle&) = delete;
+    ~OwnedHandle() {
+        if (is_open()) {
+            CloseHandle(handle_);
+        }
+    }
+
+    [[nodiscard]] HANDLE get() const { return handle_; }
+    [[nodiscard]] bool is_open() const {
+        return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr;
+    }
+    // Closes now and reports whether the close succeeded; closing a closed handle does nothing.
+    bool close() {
+        return !is_open() || CloseHandle(std::exchange(handle_, INVALID_HANDLE_VALUE)) != 0;
+    }
+
+private:
+    HANDLE handle_;
+};
+
+// The UTF-16 form of text in the code page; false when a byte sequence is no character of it.
+bool utf16_from(UINT code_page, std::string_view text, std::wstring& out);
+
+// A path as the game holds it, in the system's ANSI code page as the command line gives it, in
+// the form the wide file functions take.
+std::wstring wide_path(const std::string& path);
+
+}  // namespace kal

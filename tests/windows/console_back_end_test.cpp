@@ -1,0 +1,251 @@
+// The console back-end on the real console (Wine's, in a tmux pane): what the game draws is
+// read back cell by cell with the console's own functions, and keys and the mouse are put on
+// the console's input queue as the system puts them.
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "console/console.hpp"
+#include "console/text.hpp"
+#include "game_fixture.hpp"
+#include "platform/waveout_audio.hpp"
+#include "platform/windows_platform.hpp"
+#include "platform/windows_system.hpp"
+#include "play/normal_mode.hpp"
+#include "play/play_state.hpp"
+#include "screens/result_screen.hpp"
+#include "shell/title_screen.hpp"
+
+namespace kal::test {
+namespace {
+
+HANDLE console_in() {
+    return GetStdHandle(STD_INPUT_HANDLE);
+}
+
+HANDLE console_out() {
+    return GetStdHandle(STD_OUTPUT_HANDLE);
+}
+
+void put_key(WORD key, bool down, DWORD control_keys = 0) {
+    INPUT_RECORD record{};
+    record.EventType = KEY_EVENT;
+    record.Event.KeyEvent.bKeyDown = down ? TRUE : FALSE;
+    record.Event.KeyEvent.wRepeatCount = 1;
+    record.Event.KeyEvent.wVirtualKeyCode = key;
+    record.Event.KeyEvent.dwControlKeyState = control_keys;
+    DWORD written = 0;
+    WriteConsoleInputW(console_in(), &record, 1, &written);
+}
+
+void put_mouse(SHORT column, SHORT row, DWORD buttons) {
+    INPUT_RECORD record{};
+    record.EventType = MOUSE_EVENT;
+    record.Event.MouseEvent.dwMousePosition = COORD{column, row};
+    record.Event.MouseEvent.dwButtonState = buttons;
+    DWORD written = 0;
+    WriteConsoleInputW(console_in(), &record, 1, &written);
+}
+
+class ConsoleBackEndTest : public GameTest {
+protected:
+    // Every column of every row as the console shows it against what the console believes it
+    // drew: the character, its colours, and where a full-width character stands.
+    void expect_console_shows_the_screen() {
+        const ScreenBuffer& screen = console.screen();
+        for (int y = 1; y <= k_screen_rows; ++y) {
+            for (int x = 1; x <= k_screen_cols; ++x) {
+                const Cell& drawn = screen.at(x, y);
+                const TermCell shown = sim.cell(x, y);
+                std::string text;
+                if (drawn.width != 0) {
+                    append_utf8(text, drawn.ch);
+                }
+                ASSERT_EQ(shown.text, text) << "at " << x << "," << y;
+                ASSERT_EQ(shown.fg, drawn.fg) << "at " << x << "," << y;
+                ASSERT_EQ(shown.bg, drawn.bg) << "at " << x << "," << y;
+            }
+        }
+    }
+
+    // Runs until the game next waits with the screen as wanted, then looks at it there.
+    void look_once_when(const std::function<bool()>& ready) {
+        sim.on_wait([this, ready, looked = false](SimPlatform&) mutable {
+            if (!looked && ready()) {
+                looked = true;
+                expect_console_shows_the_screen();
+                seen_ = true;
+            }
+        });
+    }
+
+    bool seen_ = false;
+};
+
+TEST_F(ConsoleBackEndTest, TheConsoleChosenOnWindowsIsTheSystemsOwn) {
+    EXPECT_NE(sim.console_device(), nullptr);
+}
+
+TEST_F(ConsoleBackEndTest, TheTitleScreenStandsOnTheConsoleCellForCell) {
+    look_once_when([this] { return sim.shows("ノーマルモード"); });
+    tap(k_key_space, now() + 2000);
+    EXPECT_EQ(title_screen(), Screen::normal_mode);
+    EXPECT_TRUE(seen_);
+    EXPECT_TRUE(sim.shows_at(8, 21, "挑戦"));
+    EXPECT_EQ(sim.cell(8, 21).fg, 1);
+    EXPECT_EQ(sim.cell(8, 21).bg, 15);
+    EXPECT_TRUE(sim.shows_at(51, 25, "[SPACE]…決定  [←][→]…選択"));
+}
+
+TEST_F(ConsoleBackEndTest, AQuestionStandsOnTheConsoleCellForCell) {
+    // The first question's digits scroll in from the right on row 12.
+    // Unanswered, the game runs to time over; the look falls on the first question's row of
+    // digits scrolling in from the right.
+    look_once_when([] { return play.question_no == 1; });
+    EXPECT_EQ(start_normal_mode(), Screen::result);
+    EXPECT_TRUE(seen_);
+}
+
+TEST_F(ConsoleBackEndTest, TheResultScreenStandsOnTheConsoleCellForCell) {
+    reset_play_state();
+    play.score = 120;
+    play.correct_by_level = {0, 6, 6, 6, 3, 0, 0};
+    play.whole_seconds_left = 4;
+    look_once_when([this] { return sim.shows("名前をエントリー") || sim.shows("評価"); });
+    tap(k_key_space, now() + 9500);
+    tap(k_key_space, now() + 12000);
+    sim.add_line("WINE");
+    result_screen();
+    EXPECT_TRUE(seen_);
+}
+
+TEST_F(ConsoleBackEndTest, ClearingFillsTheWholeBufferAndHomesTheCursor) {
+    console.color(4, 14);
+    console.locate(30, 10);
+    console.cls(16, 16);
+    console.set_cursor(true, 0);
+    console.flush();
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    ASSERT_NE(GetConsoleScreenBufferInfo(console_out(), &info), 0);
+    EXPECT_EQ(info.dwCursorPosition.X, 0);
+    EXPECT_EQ(info.dwCursorPosition.Y, 0);
+    const SMALL_RECT corners[] = {
+        {0, 0, 0, 0},
+        {static_cast<SHORT>(info.dwSize.X - 1), static_cast<SHORT>(info.dwSize.Y - 1),
+         static_cast<SHORT>(info.dwSize.X - 1), static_cast<SHORT>(info.dwSize.Y - 1)}};
+    for (SMALL_RECT corner : corners) {
+        CHAR_INFO cell{};
+        ReadConsoleOutputW(console_out(), &cell, COORD{1, 1}, COORD{0, 0}, &corner);
+        EXPECT_EQ(cell.Char.UnicodeChar, L' ');
+        EXPECT_EQ(cell.Attributes & 0xFF, 0xE4);
+    }
+}
+
+TEST_F(ConsoleBackEndTest, TheCursorTakesItsSizeFromOneToNinetyNineAndHidesAndShows) {
+    struct Case {
+        bool visible;
+        std::uint32_t size;
+        DWORD expected_size;
+    };
+    const std::array<Case, 5> cases{{
+        {true, 99, 99},
+        {true, 0, 99},  // 0 keeps the size
+        {true, 100, 99},
+        {true, 1, 1},
+        {false, 50, 50},
+    }};
+    for (const Case& c : cases) {
+        console.set_cursor(c.visible, c.size);
+        console.flush();
+        CONSOLE_CURSOR_INFO info{};
+        ASSERT_NE(GetConsoleCursorInfo(console_out(), &info), 0);
+        EXPECT_EQ(info.dwSize, c.expected_size) << c.size;
+        EXPECT_EQ(info.bVisible != 0, c.visible) << c.size;
+    }
+}
+
+TEST_F(ConsoleBackEndTest, KeysFollowTheirOwnDownAndUpEvents) {
+    struct Case {
+        WORD key;
+        bool down;
+        int code;
+        int expected;
+    };
+    const std::array<Case, 6> cases{{
+        {'A', true, 'A', 1},
+        {'A', true, 'A', 1},  // a repeat leaves it down
+        {'A', false, 'A', 0},
+        {'A', false, 'A', 0},  // up for a key that is up leaves it up
+        {VK_F1, true, VK_F1, 1},
+        {VK_F1, false, 256 + VK_F1, 0},  // any code reads the key of its low byte
+    }};
+    for (const Case& c : cases) {
+        put_key(c.key, c.down);
+        EXPECT_EQ(console.inkey(c.code), c.expected) << c.key << (c.down ? " down" : " up");
+    }
+}
+
+TEST_F(ConsoleBackEndTest, ShiftCtrlAndAltFollowTheControlKeyStateOfEveryKeyEvent) {
+    put_key(VK_SHIFT, true, SHIFT_PRESSED);
+    put_key('B', true, SHIFT_PRESSED | LEFT_CTRL_PRESSED);
+    EXPECT_EQ(console.inkey(16), 1);
+    EXPECT_EQ(console.inkey(17), 1);
+    EXPECT_EQ(console.inkey(18), 0);
+    put_key('B', false, SHIFT_PRESSED | RIGHT_ALT_PRESSED);
+    EXPECT_EQ(console.inkey(16), 1);
+    EXPECT_EQ(console.inkey(17), 0);
+    EXPECT_EQ(console.inkey(18), 1);
+    put_key(VK_SHIFT, false, 0);
+    EXPECT_EQ(console.inkey(16), 0);
+    EXPECT_EQ(console.inkey(18), 0);
+}
+
+TEST_F(ConsoleBackEndTest, TheMouseSetsItsCellAndButtons) {
+    EXPECT_EQ(console.inkey(257), 0);
+    EXPECT_EQ(console.inkey(258), 0);
+    put_mouse(0, 0, FROM_LEFT_1ST_BUTTON_PRESSED | RIGHTMOST_BUTTON_PRESSED);
+    EXPECT_EQ(console.inkey(257), 1);
+    EXPECT_EQ(console.inkey(258), 1);
+    EXPECT_EQ(console.inkey(1), 1);
+    EXPECT_EQ(console.inkey(2), 1);
+    EXPECT_EQ(console.inkey(4), 0);
+    put_mouse(79, 24, FROM_LEFT_2ND_BUTTON_PRESSED);
+    EXPECT_EQ(console.inkey(257), 80);
+    EXPECT_EQ(console.inkey(258), 25);
+    EXPECT_EQ(console.inkey(1), 0);
+    EXPECT_EQ(console.inkey(2), 0);
+    EXPECT_EQ(console.inkey(4), 1);
+}
+
+TEST_F(ConsoleBackEndTest, ATapBetweenTwoPollsReadsDownOnOnePoll) {
+    put_key(VK_SPACE, true);
+    put_key(VK_SPACE, false);
+    EXPECT_EQ(console.inkey(k_key_space), 1);
+    EXPECT_EQ(console.inkey(k_key_space), 0);
+}
+
+TEST_F(ConsoleBackEndTest, AHeldArrowWithRepeatsIsOneStepInTheMenu) {
+    const std::uint64_t t0 = now() + 500;
+    sim.press(k_key_right, t0);
+    sim.release(k_key_right, t0 + 2000);  // repeats from 500 ms on, every 33 ms
+    tap(k_key_space, t0 + 2500);
+    EXPECT_EQ(title_screen(), Screen::tutorial);
+}
+
+TEST_F(ConsoleBackEndTest, AJoystickThatIsNotThereReadsMinusOne) {
+    const std::unique_ptr<AudioDevice> audio = make_waveout_audio();
+    WindowsPlatform platform(*audio);
+    console.attach(platform, sim.console_device());
+    for (const int code : {272, 273, 274, 279, 280, 281, 282, 287}) {
+        EXPECT_EQ(console.inkey(code), -1) << code;
+    }
+    console.detach();
+    console.attach(sim, sim.console_device());
+}
+
+}  // namespace
+}  // namespace kal::test
