@@ -49,7 +49,7 @@ wine-prefix:
 check-windows: windows wine-prefix
 	cmake --build $(WIN_BUILD) -j $(JOBS) --target kaleidron_windows_tests
 	bash tests/windows/run_in_console.sh $(WIN_TIMEOUT) \
-	  $(WIN_BUILD)/tests/windows/kaleidron_windows_tests.exe --gtest_brief=1 \
+	  $(WIN_BUILD)/tests/kaleidron_windows_tests.exe --gtest_brief=1 \
 	  --gtest_filter='$(WIN_TEST_FILTER)'
 	bash tests/windows/game_under_wine.sh $(WIN_BUILD)/kaleidron.exe $(WIN_BUILD)/wine-shots
 

@@ -17,8 +17,8 @@
 #include "game/program.hpp"
 #include "history/history_file.hpp"
 #include "history/history_report.hpp"
-#include "platform/openal_audio.hpp"
-#include "platform/posix_platform.hpp"
+#include "platform/posix/audio.hpp"
+#include "platform/posix/platform.hpp"
 
 namespace {
 

@@ -7,13 +7,13 @@
 #include <span>
 
 #include "console/console.hpp"
-#include "console/windows_console.hpp"
+#include "console/backends/windows/console.hpp"
 #include "game/command_line.hpp"
 #include "game/program.hpp"
 #include "history/history_file.hpp"
 #include "history/history_report.hpp"
-#include "platform/waveout_audio.hpp"
-#include "platform/windows_platform.hpp"
+#include "platform/windows/audio.hpp"
+#include "platform/windows/platform.hpp"
 
 int main(int argc, char** argv) {
     // Answered before anything else, so that --help and its kind leave the console and every

@@ -1,9 +1,9 @@
-#include "platform/waveout_audio.hpp"
+#include "platform/windows/audio.hpp"
 
 #include <map>
 #include <vector>
 
-#include "platform/windows_system.hpp"
+#include "platform/windows/system.hpp"
 
 #include <mmsystem.h>
 

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <utility>
 
-#include "platform/posix_file.hpp"
+#include "platform/posix/file.hpp"
 #include "platform/replace_file.hpp"
 
 namespace kal {

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "platform/waveout_audio.hpp"
+#include "platform/windows/audio.hpp"
 
 namespace kal {
 namespace {

@@ -1,11 +1,11 @@
-#include "platform/windows_platform.hpp"
+#include "platform/windows/platform.hpp"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
-#include "platform/windows_system.hpp"
+#include "platform/windows/system.hpp"
 
 #include <mmsystem.h>
 

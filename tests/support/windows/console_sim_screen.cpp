@@ -1,8 +1,8 @@
 #include <array>
 
 #include "console/text.hpp"
-#include "console/windows_console.hpp"
-#include "platform/windows_system.hpp"
+#include "console/backends/windows/console.hpp"
+#include "platform/windows/system.hpp"
 #include "sim_screen.hpp"
 
 namespace kal::test {

@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <utility>
 
-#include "platform/posix_file.hpp"
+#include "platform/posix/file.hpp"
 
 namespace kal {
 namespace {

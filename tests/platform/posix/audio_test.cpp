@@ -1,4 +1,4 @@
-#include "platform/openal_audio.hpp"
+#include "platform/posix/audio.hpp"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

@@ -16,7 +16,7 @@
 #include "platform/line_file.hpp"
 #include "platform/read_only_file.hpp"
 #include "platform/replace_file.hpp"
-#include "platform/windows_system.hpp"
+#include "platform/windows/system.hpp"
 
 namespace kal {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/posix_platform.hpp"
+#include "platform/posix/platform.hpp"
 
 #include <fcntl.h>
 #include <poll.h>

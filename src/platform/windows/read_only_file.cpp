@@ -1,7 +1,7 @@
 #include <algorithm>
 
 #include "platform/read_only_file.hpp"
-#include "platform/windows_system.hpp"
+#include "platform/windows/system.hpp"
 
 namespace kal {
 namespace {

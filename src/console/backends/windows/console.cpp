@@ -1,11 +1,11 @@
-#include "console/windows_console.hpp"
+#include "console/backends/windows/console.hpp"
 
 #include <array>
 #include <string>
 
 #include "console/text.hpp"
 #include "platform/code_page.hpp"
-#include "platform/windows_system.hpp"
+#include "platform/windows/system.hpp"
 
 namespace kal {
 namespace {

@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "platform/replace_file.hpp"
-#include "platform/windows_system.hpp"
+#include "platform/windows/system.hpp"
 
 namespace kal {
 namespace {

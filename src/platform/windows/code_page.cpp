@@ -2,7 +2,7 @@
 #include <climits>
 
 #include "platform/code_page.hpp"
-#include "platform/windows_system.hpp"
+#include "platform/windows/system.hpp"
 
 namespace kal {
 namespace {
