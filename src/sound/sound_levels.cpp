@@ -12,10 +12,6 @@ constexpr std::array k_sound_levels{
 
 }  // namespace
 
-std::span<const SoundLevel> sound_levels() {
-    return k_sound_levels;
-}
-
 float sound_level_db(std::string_view name) {
     const auto found = std::find_if(k_sound_levels.begin(), k_sound_levels.end(),
                                     [name](const SoundLevel& level) { return level.name == name; });

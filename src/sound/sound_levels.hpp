@@ -4,7 +4,6 @@
 // loudness its kind is held to (loudness_target_lufs). The table is measured, not chosen:
 // `make sound-levels` renders the set, measures its loudness and writes sound_levels.inc anew.
 
-#include <span>
 #include <string_view>
 
 namespace kal {
@@ -13,8 +12,6 @@ struct SoundLevel {
     std::string_view name;
     float gain_db;
 };
-
-std::span<const SoundLevel> sound_levels();
 
 // The level of the named sound; 0 dB for a name the table does not hold.
 float sound_level_db(std::string_view name);
