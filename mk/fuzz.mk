@@ -1,26 +1,19 @@
-# Fuzzing with clang's libFuzzer under AddressSanitizer and UndefinedBehaviorSanitizer, in a
-# build of its own. `make fuzz` runs every target for FUZZ_SECONDS each (two at a time on two
+# Fuzzing with clang's libFuzzer under AddressSanitizer and UndefinedBehaviorSanitizer, in the
+# sanitized build of the tests (make test-sanitize), which is clang's with coverage. `make fuzz` runs every target for FUZZ_SECONDS each (two at a time on two
 # cores), `make fuzz-smoke` for about ten seconds each. New inputs that reach new code go to
 # FUZZ_WORK; the committed seeds in tests/fuzz/corpus are only read. A crash leaves its input
 # in FUZZ_WORK/<target>/ as crash-*.
 
-FUZZ_BUILD    ?= build-fuzz
 FUZZ_SECONDS  ?= 60
 FUZZ_JOBS     ?= 2
-FUZZ_WORK     ?= $(FUZZ_BUILD)/fuzz-work
+FUZZ_WORK     ?= $(SAN_BUILD)/fuzz-work
 FUZZ_TARGETS  := wav_file ranking_board key_decoder whole_game
-FUZZ_PACKAGES := clang libclang-rt-14-dev
 
-.PHONY: fuzz fuzz-smoke fuzz-build fuzz-deps
+.PHONY: fuzz fuzz-smoke fuzz-build
 
-fuzz-deps: deps
-	@$(call install_missing,$(FUZZ_PACKAGES))
-
-fuzz-build: fuzz-deps
-	cmake -S . -B $(FUZZ_BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	  -DCMAKE_CXX_COMPILER=clang++ -DKALEIDRON_SANITIZE=ON \
-	  -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link"
-	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target kaleidron_fuzzers
+fuzz-build: deps deps-sanitize
+	$(SAN_CONFIGURE)
+	cmake --build $(SAN_BUILD) -j $(JOBS) --target kaleidron_fuzzers
 
 # One target: fresh inputs in the work corpus, the seeds read alongside; the last lines of
 # libFuzzer's report (executions, coverage) are printed.
@@ -28,7 +21,7 @@ define run_fuzzer
 mkdir -p $(FUZZ_WORK)/$(1) && cd $(FUZZ_WORK)/$(1) && \
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ALSOFT_DRIVERS=nosuch \
-  $(CURDIR)/$(FUZZ_BUILD)/tests/fuzz/fuzz_$(1) -max_total_time=$(2) -print_final_stats=1 \
+  $(CURDIR)/$(SAN_BUILD)/tests/fuzz/fuzz_$(1) -max_total_time=$(2) -print_final_stats=1 \
     -timeout=10 -rss_limit_mb=2048 -artifact_prefix=$$PWD/ $$PWD/corpus \
     $(CURDIR)/tests/fuzz/corpus/$(1) \
     > $(1).log 2>&1; status=$$?; \

@@ -23,13 +23,25 @@ WIN_CONFIGURE := cmake -S . -B $(WIN_BUILD) -G "$(GENERATOR)" \
                  -DKALEIDRON_WERROR=$(WERROR) \
                  -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG"
 
-.PHONY: windows package-windows check-windows check-windows-all wine-prefix
+# The cross compiler builds the game; GoogleTest's sources, Wine and tmux run its tests, zip packs it.
+WIN_PACKAGES := g++-mingw-w64-x86-64-posix
+WIN_TEST_PACKAGES := googletest wine64 wine tmux
 
-windows: deps
+.PHONY: windows package-windows check-windows check-windows-all wine-prefix deps-windows \
+        deps-windows-test
+
+deps-windows: deps-game
+	@$(call install_missing,$(WIN_PACKAGES))
+
+deps-windows-test: deps-windows
+	@$(call install_missing,$(WIN_TEST_PACKAGES))
+
+windows: deps-windows
 	$(WIN_CONFIGURE)
 	cmake --build $(WIN_BUILD) -j $(JOBS) --target kaleidron
 
 package-windows: windows
+	@$(call install_missing,zip)
 	rm -rf $(WIN_BUILD)/package && mkdir -p $(WIN_BUILD)/package
 	cp $(WIN_BUILD)/kaleidron.exe $(WIN_BUILD)/package/
 	sed 's/$$/\r/' packaging/windows-readme.txt >$(WIN_BUILD)/package/README.txt
@@ -46,7 +58,7 @@ wine-prefix:
 	@[ -f $(WINEPREFIX)/system.reg ] || \
 	  { mkdir -p $(WINEPREFIX) && wineboot --init >/dev/null 2>&1 && wineserver -w; }
 
-check-windows: windows wine-prefix
+check-windows: windows deps-windows-test wine-prefix
 	cmake --build $(WIN_BUILD) -j $(JOBS) --target kaleidron_windows_tests
 	bash tests/windows/run_in_console.sh $(WIN_TIMEOUT) \
 	  $(WIN_BUILD)/tests/kaleidron_windows_tests.exe --gtest_brief=1 \
