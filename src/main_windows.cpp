@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
     const std::unique_ptr<kal::AudioDevice> audio = kal::make_waveout_audio();
     kal::WindowsPlatform platform(*audio);
     platform.begin_session();
-    const std::unique_ptr<kal::ConsoleDevice> system_console = kal::make_system_console();
+    const std::unique_ptr<kal::ConsoleBackend> system_console = kal::make_system_console();
     kal::console.attach(platform, system_console.get());
     kal::console.query_terminal();
     kal::run_program();

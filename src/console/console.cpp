@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "console/backends/terminal.hpp"
 #include "console/line_editor.hpp"
 #include "console/text.hpp"
 
@@ -14,13 +15,7 @@ Console console;
 
 namespace {
 
-constexpr std::uint64_t k_query_wait_ms = 200;
 constexpr std::size_t k_event_reserve = 256;
-// A frame of the game leaves a few dozen halves of full-width characters behind at most.
-constexpr std::size_t k_split_cell_reserve = 64;
-constexpr int k_probe_row = 2;
-constexpr int k_probe_narrow_column = 2;
-constexpr int k_probe_wide_column = 3;
 // Blanks part the words of a typed line.
 constexpr const char* k_blanks = " \t\r\n\v\f";
 // A line being typed waits for input at most this long between two looks at the terminal.
@@ -94,39 +89,31 @@ bool on_screen(int x, int y) {
 
 Console::Console() {
     pending_events_.reserve(k_event_reserve);
-    split_cells_.reserve(k_split_cell_reserve);
 }
 
 Console::~Console() {
     detach();
 }
 
-void Console::attach(Platform& platform, ConsoleDevice* device) {
+void Console::attach(Platform& platform, ConsoleBackend* backend) {
     platform_ = &platform;
-    device_ = device;
-    traits_ = {};
+    if (backend == nullptr) {
+        terminal_ = std::make_unique<TerminalBackend>(platform);
+        backend = terminal_.get();
+    }
+    backend_ = backend;
     cursor_info_ = {};
     fg_ = k_white;
     bg_ = k_black;
     x_ = 1;
     y_ = 1;
-    terminal_x_ = 0;
-    terminal_y_ = 0;
-    move_pending_ = false;
-    pen_fg_ = -1;
-    pen_bg_ = -1;
-    too_small_ = false;
-    colour_stale_ = false;
-    split_cells_.clear();
     key_state_ = {};
     mouse_x_ = -1;
     mouse_y_ = -1;
-    decoder_.reset();
     tracker_.reset();
-    tracker_.set_exact(device != nullptr);
+    tracker_.set_exact(backend_->exact_keys());
     pending_events_.clear();
     pending_words_.clear();
-    out_.clear();
     screen_.clear(fg_, bg_);
     set_cursor(true, 8);
 }
@@ -141,94 +128,39 @@ void Console::detach() {
     voices_.clear();
     flush();
     platform_ = nullptr;
-    device_ = nullptr;
+    backend_ = nullptr;
+    terminal_.reset();
+}
+
+const TerminalTraits& Console::traits() const {
+    static const TerminalTraits k_unattached;
+    return backend_ != nullptr ? backend_->traits() : k_unattached;
 }
 
 void Console::set_traits(const TerminalTraits& traits) {
-    traits_ = traits;
-    tracker_.set_exact(traits.kitty_keyboard || device_ != nullptr);
+    backend_->set_traits(traits);
+    tracker_.set_exact(backend_->exact_keys());
 }
 
-// The system's console needs no questions: it has exact keys and its own widths.
 void Console::query_terminal() {
-    if (platform_ == nullptr || device_ != nullptr) {
-        return;
-    }
-    // The probe character goes to row 2, because a report for row 1 column 2 reads like a key.
-    emit("\x1b[?u\x1b[2;1H\xe2\x94\x81\x1b[6n\x1b[c");
-    query_answered_ = false;
-    traits_.kitty_keyboard = false;
-    traits_.ambiguous = AmbiguousWidth::narrow;
-    const std::uint64_t deadline = now() + k_query_wait_ms;
-    while (!query_answered_ && platform_->now_ms() < deadline) {
-        platform_->wait_input(deadline);
-        take_input();
-    }
-    // Whatever the probe drew is wiped; the terminal cursor no longer stands where we think.
-    emit("\x1b[2;1H\x1b[2K");
-    terminal_x_ = 0;
-    if (traits_.kitty_keyboard) {
-        platform_->set_keyboard_protocol(true);
-        tracker_.set_exact(true);
-    }
-    flush();
-}
-
-void Console::answer_query(const InputEvent& event) {
-    switch (event.kind) {
-        case InputEvent::Kind::kitty_flags:
-            if (!query_answered_) {
-                traits_.kitty_keyboard = true;
-            }
-            break;
-        case InputEvent::Kind::cursor_report:
-            if (event.row == k_probe_row && event.column == k_probe_narrow_column) {
-                traits_.ambiguous = AmbiguousWidth::narrow;
-            } else if (event.row == k_probe_row && event.column == k_probe_wide_column) {
-                traits_.ambiguous = AmbiguousWidth::wide;
-            }
-            break;
-        case InputEvent::Kind::device_attributes:
-            query_answered_ = true;
-            break;
-        default:
-            break;
+    if (backend_ != nullptr && backend_->query(frame())) {
+        tracker_.set_exact(backend_->exact_keys());
+        flush();
     }
 }
 
-void Console::emit(std::string_view bytes) {
-    if (!too_small_) {
-        out_ += bytes;
-    }
+Frame Console::frame() const {
+    return Frame{screen_, cursor_info_, x_, y_, fg_, bg_};
 }
 
-void Console::emit_locate(int x, int y) {
-    std::array<char, 24> sequence{};
-    const int length = std::snprintf(sequence.data(), sequence.size(), "\x1b[%d;%dH", y, x);
-    emit(std::string_view(sequence.data(), static_cast<std::size_t>(length)));
-    terminal_x_ = x;
-    terminal_y_ = y;
-}
-
-// Reset first, then the foreground, then the background. Bright colours use the bright colour
-// codes: bold and blink would make every white screen blink in light grey.
-void Console::emit_colour(int fg, int bg) {
-    pen_fg_ = fg;
-    pen_bg_ = bg;
-    const int fg_code = ansi_foreground_code(fg);
-    const int bg_code = ansi_foreground_code(bg) + 10;
-    std::array<char, 24> sequence{};
-    const int length =
-        std::snprintf(sequence.data(), sequence.size(), "\x1b[0;%d;%dm", fg_code, bg_code);
-    emit(std::string_view(sequence.data(), static_cast<std::size_t>(length)));
-}
-
-// The move itself is sent with the next character, or when the output is written while the
+// The move takes effect with the next character, or when the output is written while the
 // cursor shows: a move that nothing is drawn after changes nothing on the screen.
 void Console::locate(int x, int y) {
     x_ = x;
     y_ = y;
-    move_pending_ = true;
+    if (backend_ != nullptr) {
+        backend_->moved();
+    }
 }
 
 void Console::color(int fg, int bg) {
@@ -241,28 +173,10 @@ void Console::color(int fg, int bg) {
     if (fg == k_keep && bg == k_keep) {
         return;
     }
-    // Sent with the next character, or when the output is written: colours set and set again
+    // Taken with the next character, or when the output is written: colours set and set again
     // before anything is drawn in them are sent once.
-    colour_stale_ = true;
-}
-
-// The colours the game set, unless the terminal has them in force already. Until the game has
-// set any, the terminal keeps its own.
-void Console::send_colour() {
-    const bool pen_known = pen_fg_ >= 0;
-    if ((colour_stale_ || pen_known) && (pen_fg_ != fg_ || pen_bg_ != bg_)) {
-        emit_colour(fg_, bg_);
-    }
-    colour_stale_ = false;
-}
-
-bool Console::terminal_at_cursor() const {
-    return terminal_x_ == x_ && terminal_y_ == y_ && terminal_x_ != 0;
-}
-
-void Console::place_terminal_cursor() {
-    if (!terminal_at_cursor() && on_screen(x_, y_)) {
-        emit_locate(x_, y_);
+    if (backend_ != nullptr) {
+        backend_->colour_set();
     }
 }
 
@@ -273,15 +187,9 @@ void Console::bgcolor(int bg) {
 void Console::cls(int fg, int bg) {
     color(fg, bg);
     screen_.clear(fg_, bg_);
-    if (device_ != nullptr) {
-        // The system's console clears in the stored colours and homes the cursor.
-        device_->clear(fg_, bg_);
+    if (backend_ != nullptr && backend_->clear(fg_, bg_)) {
         locate(1, 1);
-        return;
     }
-    split_cells_.clear();
-    send_colour();  // the clear takes the terminal's current background
-    emit("\x1b[2J");
 }
 
 void Console::set_cursor(bool visible, std::uint32_t size) {
@@ -289,8 +197,8 @@ void Console::set_cursor(bool visible, std::uint32_t size) {
     if (size > 0 && size < 100) {
         cursor_info_.size = size;
     }
-    if (device_ == nullptr) {
-        emit(visible ? "\x1b[?25h" : "\x1b[?25l");
+    if (backend_ != nullptr) {
+        backend_->cursor_changed(cursor_info_);
     }
 }
 
@@ -323,76 +231,12 @@ void Console::print_cp932(std::string_view field) {
 
 void Console::put_char(char32_t ch) {
     const int width = cp932_width(ch);
-    if (!on_screen(x_, y_) || !on_screen(x_ + width - 1, y_)) {
-        x_ += width;  // clipped: nothing reaches the terminal
+    if (!on_screen(x_, y_) || !on_screen(x_ + width - 1, y_) || backend_ == nullptr) {
+        x_ += width;  // clipped: nothing reaches the screen
         return;
     }
-    if (device_ != nullptr) {
-        screen_.put(x_, y_, ch, width, fg_, bg_);
-    } else {
-        draw_on_terminal(ch, width);
-    }
-    move_pending_ = false;
+    backend_->put(screen_, x_, y_, ch, width, fg_, bg_);
     x_ += width;
-}
-
-void Console::draw_on_terminal(char32_t ch, int width) {
-    forget_split_cells(x_, y_, width);
-    // Writing over one half of a full-width character destroys the other half, and many
-    // terminals blank it in their default colours; it is drawn again in its own.
-    if (screen_.at(x_, y_).width == 0) {
-        split_cells_.push_back({x_ - 1, y_});
-    }
-    if (screen_.at(x_ + width - 1, y_).width == 2) {
-        split_cells_.push_back({x_ + width, y_});
-    }
-    screen_.put(x_, y_, ch, width, fg_, bg_);
-    if (!terminal_at_cursor()) {
-        emit_locate(x_, y_);
-    }
-    send_colour();
-    emit_char(ch, width);
-    // At the right edge the terminal waits to wrap; the next text needs a fresh position.
-    terminal_x_ = x_ + width <= k_screen_cols ? x_ + width : 0;
-}
-
-// A half left behind that a later character covers needs no repair.
-void Console::forget_split_cells(int x, int y, int width) {
-    std::erase_if(split_cells_, [x, y, width](const SplitCell& cell) {
-        return cell.y == y && cell.x >= x && cell.x < x + width;
-    });
-}
-
-void Console::repair_split_cells() {
-    for (const SplitCell& cell : split_cells_) {
-        const Cell& left_behind = screen_.at(cell.x, cell.y);
-        if (terminal_x_ != cell.x || terminal_y_ != cell.y) {
-            emit_locate(cell.x, cell.y);
-        }
-        if (pen_fg_ != left_behind.fg || pen_bg_ != left_behind.bg) {
-            emit_colour(left_behind.fg, left_behind.bg);
-        }
-        emit(" ");
-        terminal_x_ = cell.x < k_screen_cols ? cell.x + 1 : 0;
-    }
-    split_cells_.clear();
-}
-
-void Console::emit_char(char32_t ch, int width) {
-    std::string bytes;
-    if (traits_.shift_jis) {
-        std::string utf8;
-        append_utf8(utf8, ch);
-        if (!utf8_to_cp932(utf8, bytes)) {
-            bytes.assign(static_cast<std::size_t>(width), '?');
-        }
-    } else {
-        append_utf8(bytes, ch);
-        if (width == 2 && traits_.ambiguous == AmbiguousWidth::narrow && is_ambiguous_width(ch)) {
-            append_utf8(bytes, narrow_companion(ch));
-        }
-    }
-    emit(bytes);
 }
 
 std::uint64_t Console::now() {
@@ -417,50 +261,15 @@ void Console::idle_until(std::uint64_t deadline) {
 }
 
 void Console::flush() {
-    if (platform_ == nullptr) {
-        out_.clear();
-        return;
-    }
-    if (device_ != nullptr) {
-        device_->show(screen_, cursor_info_, x_, y_);
-        return;
-    }
-    if (platform_->take_redraw_request()) {
-        handle_redraw_request();
-    }
-    repair_split_cells();
-    // Colours and a move the game asked for last reach the terminal even with nothing drawn
-    // after them: the cursor shows where the game left it, as in the name's field.
-    if (colour_stale_) {
-        send_colour();
-    }
-    if (cursor_info_.visible && move_pending_) {
-        place_terminal_cursor();
-    }
-    move_pending_ = false;
-    if (!out_.empty()) {
-        platform_->write_output(out_);
-        out_.clear();
+    if (platform_ != nullptr) {
+        backend_->flush(frame());
     }
 }
 
-// The events that came since the last look, from the terminal's bytes or from the system's
-// console; false once nothing more came.
+// The events that came since the last look; false once nothing more came.
 bool Console::take_events(InputEvents& events) {
     events.clear();
-    if (device_ != nullptr) {
-        device_->read_events(events, platform_->now_ms());
-        return !events.empty();
-    }
-    std::array<char, InputEvents::k_capacity> buffer{};
-    const std::size_t count = platform_->read_input(buffer);
-    const std::uint64_t time = platform_->now_ms();
-    if (count == 0) {
-        decoder_.timeout(time);
-        return false;
-    }
-    decoder_.feed(std::string_view(buffer.data(), count), time, events);
-    return true;
+    return backend_->read_events(events, platform_->now_ms());
 }
 
 void Console::take_input() {
@@ -482,8 +291,6 @@ void Console::take_input() {
                 pending_events_.push_back(event);
             } else if (event.kind == InputEvent::Kind::interrupt) {
                 platform_->interrupt();
-            } else {
-                answer_query(event);
             }
         }
     }
@@ -573,7 +380,7 @@ bool Console::read_word(std::string& word) {
         if (platform_ == nullptr) {
             return false;
         }
-        const bool read = read_line_in_field(pending_words_);
+        const bool read = read_line_in_field(pending_words_, x_);
         // Keys held when the line began were let go while it was typed, and no release of
         // theirs reaches the game: the keyboard protocol was off.
         tracker_.reset();
@@ -585,16 +392,14 @@ bool Console::read_word(std::string& word) {
     }
 }
 
-bool Console::read_line_in_field(std::string& line) {
+bool Console::read_line_in_field(std::string& line, int field_x) {
     // Keys pressed before the question must not turn up in the line, and the keys come as the
     // characters they type.
-    platform_->set_keyboard_protocol(false);
+    backend_->begin_line();
     platform_->discard_input();
     platform_->set_line_input(true);
     pending_events_.clear();
-    decoder_.set_text_mode(true);
-    const int field_x = x_;
-    LineEditor editor(traits_.shift_jis);
+    LineEditor editor(traits().shift_jis);
     echo_line(editor, field_x);
     while (editor.state() == LineEditor::State::typing) {
         flush();
@@ -604,9 +409,8 @@ bool Console::read_line_in_field(std::string& line) {
         }
     }
     flush();
-    decoder_.set_text_mode(false);
     platform_->set_line_input(false);
-    platform_->set_keyboard_protocol(traits_.kitty_keyboard);
+    backend_->end_line();
     line = editor.text();
     return editor.state() == LineEditor::State::line_done;
 }
@@ -639,63 +443,6 @@ void Console::echo_line(const LineEditor& editor, int field_x) {
         put_char(U' ');
     }
     locate(cursor_x, y_);
-}
-
-void Console::handle_redraw_request() {
-    const TermSize size = platform_->terminal_size();
-    const bool small = size.cols < k_screen_cols || size.rows < k_screen_rows;
-    if (small) {
-        too_small_ = false;
-        out_.clear();
-        paint_small_terminal_notice(size);
-        too_small_ = true;
-        return;
-    }
-    too_small_ = false;
-    out_.clear();
-    repaint();
-}
-
-void Console::paint_small_terminal_notice(TermSize size) {
-    static constexpr std::string_view k_notice = "80x25 以上に広げて下さい";
-    constexpr int k_notice_columns = 24;
-    const int x = std::max(1, (size.cols - k_notice_columns) / 2 + 1);
-    const int y = std::max(1, (size.rows + 1) / 2);
-    emit("\x1b[0m\x1b[2J");
-    std::array<char, 24> sequence{};
-    const int length = std::snprintf(sequence.data(), sequence.size(), "\x1b[%d;%dH", y, x);
-    emit(std::string_view(sequence.data(), static_cast<std::size_t>(length)));
-    emit(k_notice);
-    terminal_x_ = 0;
-    pen_fg_ = -1;
-    pen_bg_ = -1;
-}
-
-void Console::repaint() {
-    split_cells_.clear();
-    emit("\x1b[0m\x1b[2J");
-    emit(cursor_info_.visible ? "\x1b[?25h" : "\x1b[?25l");
-    int fg = -1;
-    int bg = -1;
-    for (int y = 1; y <= k_screen_rows; ++y) {
-        emit_locate(1, y);
-        for (int x = 1; x <= k_screen_cols; ++x) {
-            const Cell& cell = screen_.at(x, y);
-            if (cell.width == 0) {
-                continue;
-            }
-            if (cell.fg != fg || cell.bg != bg) {
-                fg = cell.fg;
-                bg = cell.bg;
-                emit_colour(fg, bg);
-            }
-            emit_char(cell.ch, cell.width);
-        }
-    }
-    emit_colour(fg_, bg_);
-    colour_stale_ = false;
-    terminal_x_ = 0;
-    place_terminal_cursor();
 }
 
 }  // namespace kal

@@ -1,19 +1,21 @@
 #pragma once
 
 // The one console of the game: where text lands, in which colours, which keys are down, and
-// the loaded sound voices. Everything reaches the terminal through the platform seam; output
-// is gathered and written in one piece whenever the game is about to wait, poll a key or read
-// the clock, so what the game drew is on the screen before any wait begins.
+// the loaded sound voices. What it draws reaches the player through its back-end (the
+// terminal's or the Windows console's, in backends/), which writes it out in one piece whenever
+// the game is about to wait, poll a key or read the clock, so what the game drew is on the
+// screen before any wait begins.
 
 #include <array>
 #include <cstdarg>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "console/console_device.hpp"
+#include "console/backend.hpp"
 #include "console/key_decoder.hpp"
 #include "console/key_state.hpp"
 #include "console/line_editor.hpp"
@@ -26,19 +28,10 @@ namespace kal {
 // Handle of a loaded sound voice; 0 means no sound and every sound operation ignores it.
 using SoundId = std::uint32_t;
 
-enum class AmbiguousWidth : std::uint8_t { narrow, wide };
-
 // Key codes the game reads.
 inline constexpr int k_key_space = 32;
 inline constexpr int k_key_left = 37;
 inline constexpr int k_key_right = 39;
-
-// What the terminal told us about itself in answer to the start-up queries.
-struct TerminalTraits {
-    AmbiguousWidth ambiguous = AmbiguousWidth::narrow;
-    bool kitty_keyboard = false;
-    bool shift_jis = false;  // the locale's encoding is Shift-JIS: send CP932 bytes
-};
 
 class Console {
 public:
@@ -49,17 +42,16 @@ public:
     Console(const Console&) = delete;
     Console& operator=(const Console&) = delete;
 
-    // Binds the console to a terminal and starts from the state of construction. With a
-    // device, the console draws on it and reads its keys instead: the system's own console,
-    // whose key events are exact.
-    void attach(Platform& platform, ConsoleDevice* device = nullptr);
+    // Binds the console to a platform and starts from the state of construction. It draws and
+    // reads keys through the back-end given, or, with none, through the platform's terminal.
+    void attach(Platform& platform, ConsoleBackend* backend = nullptr);
     // Asks the terminal how it draws ambiguous-width characters and whether it speaks the kitty
     // keyboard protocol, waiting at most about 200 ms for the answers, and pushes that protocol
     // where it is spoken.
     void query_terminal();
     // Uses the given traits instead of asking the terminal.
     void set_traits(const TerminalTraits& traits);
-    [[nodiscard]] const TerminalTraits& traits() const { return traits_; }
+    [[nodiscard]] const TerminalTraits& traits() const;
     // Releases every voice in ascending id order and lets go of the terminal.
     void detach();
 
@@ -129,65 +121,32 @@ private:
         bool release_when_done = false;
     };
 
-    void emit(std::string_view bytes);
-    void emit_colour(int fg, int bg);
-    void emit_locate(int x, int y);
-    void emit_char(char32_t ch, int width);
+    [[nodiscard]] Frame frame() const;
     void put_char(char32_t ch);
-    void send_colour();
-    void place_terminal_cursor();
-    [[nodiscard]] bool terminal_at_cursor() const;
-    void forget_split_cells(int x, int y, int width);
-    void repair_split_cells();
     void take_input();
     bool take_events(InputEvents& events);
     void apply_pending_events();
     void apply_to_key_table(const InputEvent& event);
-    void draw_on_terminal(char32_t ch, int width);
-    bool read_line_in_field(std::string& line);
+    bool read_line_in_field(std::string& line, int field_x);
     bool take_typed(LineEditor& editor);
     void echo_line(const LineEditor& editor, int field_x);
-    void answer_query(const InputEvent& event);
-    void handle_redraw_request();
-    void repaint();
-    void paint_small_terminal_notice(TermSize size);
     void release_finished_voices();
     SoundId load_voice(const char* name, std::uint64_t loop_ms);
 
     Platform* platform_ = nullptr;
-    ConsoleDevice* device_ = nullptr;
-    TerminalTraits traits_;
+    ConsoleBackend* backend_ = nullptr;
+    std::unique_ptr<ConsoleBackend> terminal_;  // the back-end when none was given
     CursorInfo cursor_info_;
     int fg_ = k_white;
     int bg_ = k_black;
     int x_ = 1;
     int y_ = 1;
-    // Where the terminal's cursor stands, and the colours in force there: a position or a
-    // colour is sent only when a character needs it and the terminal does not have it yet.
-    // 0 and -1 when not known.
-    int terminal_x_ = 0;
-    int terminal_y_ = 0;
-    int pen_fg_ = -1;
-    int pen_bg_ = -1;
-    bool move_pending_ = false;  // the game moved the cursor and has drawn nothing since
-    bool too_small_ = false;     // the terminal is below 80 x 25: draw only in the buffer
-    bool colour_stale_ = false;  // fg_, bg_ were set and are not sent yet
-    struct SplitCell {
-        int x = 0;
-        int y = 0;
-    };
-    // Halves of full-width characters left behind by overwrites, drawn again as the output is
-    // written unless something has been drawn over them by then.
-    std::vector<SplitCell> split_cells_;
     std::array<std::uint32_t, 8> key_state_{};
     std::int16_t mouse_x_ = -1;
     std::int16_t mouse_y_ = -1;
-    KeyDecoder decoder_;
     KeyStateTracker tracker_;
     std::vector<InputEvent> pending_events_;
-    bool query_answered_ = false;
     std::map<std::int32_t, Voice> voices_;
-    std::string out_;
     std::string pending_words_;
     ScreenBuffer screen_;
 };

@@ -76,7 +76,7 @@ public:
     // --- the test's side ---
     // The console back-end to attach the console with: on Windows the real console, elsewhere
     // none, and the game speaks escape sequences to the simulated terminal.
-    ConsoleDevice* console_device() { return screen_->device(); }
+    ConsoleBackend* console_device() { return screen_->device(); }
     // Keys arrive as the terminal would send them: with the kitty keyboard protocol as press and
     // release events, otherwise as one character per press and per auto-repeat.
     void press(int key, std::uint64_t at_ms);

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "console/console_device.hpp"
+#include "console/backend.hpp"
 
 namespace kal::test {
 
@@ -25,7 +25,7 @@ public:
     virtual ~SimScreen() = default;
 
     // The console back-end the game draws through; nothing for a terminal, which takes bytes.
-    virtual ConsoleDevice* device() = 0;
+    virtual ConsoleBackend* device() = 0;
     // What the game wrote to a terminal.
     virtual void write(std::string_view bytes) = 0;
     // Columns and rows are 1-based.

@@ -31,7 +31,7 @@ public:
     VtermScreen(const VtermScreen&) = delete;
     VtermScreen& operator=(const VtermScreen&) = delete;
 
-    ConsoleDevice* device() override { return nullptr; }
+    ConsoleBackend* device() override { return nullptr; }
     void write(std::string_view bytes) override {
         vterm_input_write(vt_, bytes.data(), bytes.size());
     }

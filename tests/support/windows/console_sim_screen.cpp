@@ -1,7 +1,7 @@
 #include <array>
 
-#include "console/text.hpp"
 #include "console/backends/windows/console.hpp"
+#include "console/text.hpp"
 #include "platform/windows/system.hpp"
 #include "sim_screen.hpp"
 
@@ -41,22 +41,29 @@ HANDLE console_in() {
 }
 
 // The real console back-end; every show makes what was read back stale.
-class WatchedDevice final : public ConsoleDevice {
+class WatchedDevice final : public ConsoleBackend {
 public:
-    WatchedDevice(std::unique_ptr<ConsoleDevice> device, bool& stale)
+    WatchedDevice(std::unique_ptr<ConsoleBackend> device, bool& stale)
         : device_(std::move(device)), stale_(stale) {}
 
-    void clear(int fg, int bg) override { device_->clear(fg, bg); }
-    void show(const ScreenBuffer& screen, const CursorInfo& cursor, int x, int y) override {
-        device_->show(screen, cursor, x, y);
+    bool query(const Frame& frame) override { return device_->query(frame); }
+    [[nodiscard]] const TerminalTraits& traits() const override { return device_->traits(); }
+    void set_traits(const TerminalTraits& traits) override { device_->set_traits(traits); }
+    [[nodiscard]] bool exact_keys() const override { return device_->exact_keys(); }
+    void put(ScreenBuffer& screen, int x, int y, char32_t ch, int width, int fg, int bg) override {
+        device_->put(screen, x, y, ch, width, fg, bg);
+    }
+    bool clear(int fg, int bg) override { return device_->clear(fg, bg); }
+    void flush(const Frame& frame) override {
+        device_->flush(frame);
         stale_ = true;
     }
-    void read_events(InputEvents& out, std::uint64_t time_ms) override {
-        device_->read_events(out, time_ms);
+    bool read_events(InputEvents& out, std::uint64_t time_ms) override {
+        return device_->read_events(out, time_ms);
     }
 
 private:
-    std::unique_ptr<ConsoleDevice> device_;
+    std::unique_ptr<ConsoleBackend> device_;
     bool& stale_;
 };
 
@@ -64,7 +71,7 @@ class ConsoleScreen final : public SimScreen {
 public:
     ConsoleScreen();
 
-    ConsoleDevice* device() override { return &device_; }
+    ConsoleBackend* device() override { return &device_; }
     void write(std::string_view /*bytes*/) override {}
     [[nodiscard]] TermCell cell(int x, int y) const override;
     void put_key(int key, bool down) override;

@@ -48,13 +48,22 @@ std::string cp932_text(const std::u32string& characters) {
     return bytes;
 }
 
-class WindowsConsole final : public ConsoleDevice {
+class WindowsConsole final : public ConsoleBackend {
 public:
     WindowsConsole() : out_(GetStdHandle(STD_OUTPUT_HANDLE)), in_(GetStdHandle(STD_INPUT_HANDLE)) {}
 
-    void clear(int fg, int bg) override;
-    void show(const ScreenBuffer& screen, const CursorInfo& cursor, int x, int y) override;
-    void read_events(InputEvents& out, std::uint64_t time_ms) override;
+    // The console needs no questions: it has exact keys and its own widths.
+    bool query(const Frame& /*frame*/) override { return false; }
+    [[nodiscard]] const TerminalTraits& traits() const override { return traits_; }
+    void set_traits(const TerminalTraits& traits) override { traits_ = traits; }
+    [[nodiscard]] bool exact_keys() const override { return true; }
+    // Characters go to the shadow screen alone; each flush puts on the console what changed.
+    void put(ScreenBuffer& screen, int x, int y, char32_t ch, int width, int fg, int bg) override {
+        screen.put(x, y, ch, width, fg, bg);
+    }
+    bool clear(int fg, int bg) override;
+    void flush(const Frame& frame) override;
+    bool read_events(InputEvents& out, std::uint64_t time_ms) override;
 
 private:
     struct Clear {
@@ -75,6 +84,7 @@ private:
 
     HANDLE out_;
     HANDLE in_;
+    TerminalTraits traits_;
     Clear clear_;
     // What the console shows; until the first show, and after the console's buffer changed
     // size, nothing is known and every row is written.
@@ -89,8 +99,11 @@ private:
     wchar_t high_surrogate_ = 0;
 };
 
-void WindowsConsole::clear(int fg, int bg) {
+// The whole screen buffer is cleared in the stored colours at the next flush, before anything
+// drawn after it, and the cursor goes to the first cell.
+bool WindowsConsole::clear(int fg, int bg) {
     clear_ = Clear{static_cast<std::uint8_t>(fg), static_cast<std::uint8_t>(bg), true};
+    return true;
 }
 
 // The whole screen buffer, its size and not only the window: every cell's attribute, then every
@@ -158,7 +171,8 @@ void WindowsConsole::show_cursor(const CursorInfo& cursor, int x, int y) {
     }
 }
 
-void WindowsConsole::show(const ScreenBuffer& screen, const CursorInfo& cursor, int x, int y) {
+void WindowsConsole::flush(const Frame& frame) {
+    const ScreenBuffer& screen = frame.screen;
     // With no console to write to, every operation is skipped.
     if (!is_valid(out_)) {
         return;
@@ -176,7 +190,7 @@ void WindowsConsole::show(const ScreenBuffer& screen, const CursorInfo& cursor, 
         }
     }
     shown_known_ = true;
-    show_cursor(cursor, x, y);
+    show_cursor(frame.cursor, frame.x, frame.y);
 }
 
 void WindowsConsole::add_text(wchar_t unit, InputEvents& out, std::uint64_t time_ms) {
@@ -223,16 +237,18 @@ void WindowsConsole::add_key(const KEY_EVENT_RECORD& key, InputEvents& out, std:
 
 // Records are read with the wide function: a character typed in a name then arrives whole,
 // where the narrow one splits a double-byte character over two records.
-void WindowsConsole::read_events(InputEvents& out, std::uint64_t time_ms) {
+// Takes only as many records as their events fit; false when none of them gave an event.
+bool WindowsConsole::read_events(InputEvents& out, std::uint64_t time_ms) {
     DWORD waiting = 0;
     if (!is_valid(in_) || GetNumberOfConsoleInputEvents(in_, &waiting) == 0 || waiting == 0) {
-        return;
+        return false;
     }
     DWORD read = 0;
     const DWORD wanted = std::min<DWORD>(waiting, k_records_per_read);
     if (ReadConsoleInputW(in_, records_.data(), wanted, &read) == 0) {
-        return;
+        return false;
     }
+    const std::size_t before = out.size();
     for (DWORD i = 0; i < read; ++i) {
         const INPUT_RECORD& record = records_[i];
         if (record.EventType == KEY_EVENT) {
@@ -251,6 +267,7 @@ void WindowsConsole::read_events(InputEvents& out, std::uint64_t time_ms) {
             shown_known_ = false;
         }
     }
+    return out.size() > before;
 }
 
 bool is_nt_family() {
@@ -262,7 +279,7 @@ bool is_nt_family() {
 
 }  // namespace
 
-std::unique_ptr<ConsoleDevice> make_system_console() {
+std::unique_ptr<ConsoleBackend> make_system_console() {
     DWORD mode = 0;
     if (!is_nt_family() || GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) == 0) {
         return nullptr;

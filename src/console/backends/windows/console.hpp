@@ -6,12 +6,12 @@
 
 #include <memory>
 
-#include "console/console_device.hpp"
+#include "console/backend.hpp"
 
 namespace kal {
 
 // The console back-end when the system is of the NT family and the standard output is a
 // console; nothing otherwise, and the game then speaks escape sequences.
-std::unique_ptr<ConsoleDevice> make_system_console();
+std::unique_ptr<ConsoleBackend> make_system_console();
 
 }  // namespace kal
