@@ -28,6 +28,8 @@ constexpr int k_level_bar_cells = 40;
 constexpr int k_level_label_columns = 9;
 constexpr int k_value_columns = 7;
 
+constexpr int k_percent = 100;
+
 constexpr std::string_view k_nothing = "-";
 constexpr std::string_view k_no_games =
     "まだ記録がありません。ノーマルモードを遊ぶと記録されます。";
@@ -256,8 +258,17 @@ void write_reaction_chart(const HistorySummary& summary, ChartGlyphs glyphs, Rep
     }
 }
 
+// The share of right answers in parts of whole (100 for percent, 1000 for tenths of one),
+// rounded down in the report and in its numbers alike, so that the full mark means not one
+// wrong answer; nothing when none was answered.
+std::optional<int> accuracy_in(const LevelSummary& level, int whole) {
+    if (level.answered == 0) {
+        return std::nullopt;
+    }
+    return static_cast<int>(std::int64_t{level.correct} * whole / level.answered);
+}
+
 void write_accuracy_chart(const HistorySummary& summary, ChartGlyphs glyphs, ReportWriter& out) {
-    constexpr int k_whole = 100;
     out.end_line();
     out.tinted(Tint::heading, "正答率");
     out.text("  全" + number(summary.games) + "ゲーム");
@@ -265,11 +276,8 @@ void write_accuracy_chart(const HistorySummary& summary, ChartGlyphs glyphs, Rep
     for (int level = 1; level <= k_last_level; ++level) {
         const LevelSummary& answers = summary.levels[at(level - 1)];
         out.text(level_label(level));
-        // Rounded down, so that 100% means not one wrong answer.
-        const std::optional<int> percent =
-            answers.answered > 0 ? std::optional<int>(answers.correct * k_whole / answers.answered)
-                                 : std::nullopt;
-        write_level_bar(percent, k_whole, "%", Tint::accuracy, glyphs, out);
+        const std::optional<int> percent = accuracy_in(answers, k_percent);
+        write_level_bar(percent, k_percent, "%", Tint::accuracy, glyphs, out);
         if (percent) {
             out.text("  " + number(answers.correct) + "/" + number(answers.answered));
         }
@@ -288,14 +296,13 @@ std::string optional_number(std::optional<int> value) {
     return value ? number(*value) : std::string();
 }
 
+// The percent to one decimal, rounded down as in the report.
 std::string accuracy_percent(const LevelSummary& level) {
-    if (level.answered == 0) {
+    const std::optional<int> tenths = accuracy_in(level, k_percent * 10);
+    if (!tenths) {
         return {};
     }
-    std::array<char, 32> text{};
-    const int length =
-        std::snprintf(text.data(), text.size(), "%.1f", 100.0 * level.correct / level.answered);
-    return {text.data(), static_cast<std::size_t>(std::max(length, 0))};
+    return number(*tenths / 10) + "." + number(*tenths % 10);
 }
 
 // Code page 932 for a Shift-JIS terminal; a character it cannot hold becomes "?".

@@ -113,7 +113,7 @@ TEST_F(HistoryReportTest, TheNumbersOfAHistoryWrittenByTheTest) {
     }
     const std::string tsv = history_tsv(summary);
     for (const char* value :
-         {"games\t4\n", "median_total\t22\n", "grade_G\t2\n", "level1_accuracy_percent\t93.8\n",
+         {"games\t4\n", "median_total\t22\n", "grade_G\t2\n", "level1_accuracy_percent\t93.7\n",
           "level1_median_reaction_first_ms\t1450\n", "level2_median_reaction_first_ms\t\n",
           "level3_median_reaction_last_ms\t1250\n"}) {
         EXPECT_NE(tsv.find(value), std::string::npos) << value;
@@ -278,6 +278,39 @@ TEST(ReportTextTest, WithoutAGameTheReportIsOneLine) {
         EXPECT_EQ(stats_output(history, ReportOptions{true, false, false}),
                   "name\tvalue\ngames\t0\nskipped_lines\t" + std::to_string(history.skipped_lines) +
                       "\n");
+    }
+}
+
+// Histories as a spreadsheet saves them, as two machines' files put together, and as a long
+// training leaves them: the report and its numbers say the same, whatever the file looks like.
+TEST(ReportTextTest, TheReportReadsEveryHistoryAsItWasPlayed) {
+    struct Case {
+        const char* what;
+        std::string text;
+        std::vector<std::string> in_report;
+        std::vector<std::string> in_tsv;
+    };
+    std::vector<std::string> long_training(333, k_four_games[3]);
+    long_training.push_back(k_four_games[1]);
+    const std::vector<Case> cases{
+        {"one miss in 2002 answers, none in 1998",
+         history_text(long_training),
+         {"99%  2001/2002", "100%  1998/1998", "50%  333/666"},
+         {"level1_accuracy_percent\t99.9\n", "level2_accuracy_percent\t100.0\n",
+          "level3_accuracy_percent\t50.0\n"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const History history = parse_history(c.text);
+        const std::string report = stats_output(history, ReportOptions{false, false, false});
+        for (const std::string& shown : c.in_report) {
+            EXPECT_NE(report.find(shown), std::string::npos) << shown << "\n" << report;
+        }
+        EXPECT_EQ(report.find("読めない行"), std::string::npos) << report;
+        const std::string tsv = stats_output(history, ReportOptions{true, false, false});
+        for (const std::string& value : c.in_tsv) {
+            EXPECT_NE(tsv.find(value), std::string::npos) << value << "\n" << tsv;
+        }
     }
 }
 
