@@ -32,6 +32,9 @@ constexpr std::size_t k_most_digits = 8;
 constexpr std::string_view k_date_pattern = "dddd-dd-dd";
 constexpr std::string_view k_time_characters = "0123456789T:+-Z.";
 
+// The byte order mark a spreadsheet may put before the header when it saves the file as UTF-8.
+constexpr std::string_view k_utf8_byte_order_mark = "\xEF\xBB\xBF";
+
 constexpr int k_minutes_per_hour = 60;
 constexpr int k_minutes_per_day = 24 * k_minutes_per_hour;
 
@@ -231,6 +234,9 @@ bool is_history_header(std::string_view line) {
 
 History parse_history(std::string_view text) {
     History history;
+    if (text.starts_with(k_utf8_byte_order_mark)) {
+        text.remove_prefix(k_utf8_byte_order_mark.size());
+    }
     std::vector<std::string_view> lines = split(text, '\n');
     // What follows the last line end is a line the writer never finished.
     if (!lines.back().empty()) {

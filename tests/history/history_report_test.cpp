@@ -293,6 +293,10 @@ TEST(ReportTextTest, TheReportReadsEveryHistoryAsItWasPlayed) {
     std::vector<std::string> long_training(333, k_four_games[3]);
     long_training.push_back(k_four_games[1]);
     const std::vector<Case> cases{
+        {"a byte order mark before the header",
+         "\xEF\xBB\xBF" + history_text(k_four_games),
+         {"  2025-01-01 - 2025-01-04\n", "ゲーム数 4 "},
+         {"games\t4\n", "skipped_lines\t0\n"}},
         {"one miss in 2002 answers, none in 1998",
          history_text(long_training),
          {"99%  2001/2002", "100%  1998/1998", "50%  333/666"},
