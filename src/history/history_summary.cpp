@@ -41,6 +41,18 @@ std::optional<int> median_ms(const std::vector<int>& reactions) {
     return static_cast<int>(std::lround(median(reactions)));
 }
 
+// The earliest and the latest day, whatever the order of the lines: a history merged from two
+// machines or sorted in a spreadsheet need not be in the order it was played.
+void summarize_dates(const std::vector<GameRecord>& games, HistorySummary& summary) {
+    summary.first_date = games.front().date.substr(0, k_date_length);
+    summary.last_date = summary.first_date;
+    for (const GameRecord& game : games) {
+        const std::string day = game.date.substr(0, k_date_length);
+        summary.first_date = std::min(summary.first_date, day);
+        summary.last_date = std::max(summary.last_date, day);
+    }
+}
+
 void summarize_levels(const std::vector<GameRecord>& games, HistorySummary& summary) {
     const std::size_t latest_from = games.size() - at(summary.last_games);
     for (int level = 1; level <= k_last_level; ++level) {
@@ -77,8 +89,7 @@ HistorySummary summarize_history(const History& history) {
     if (games.empty()) {
         return summary;
     }
-    summary.first_date = games.front().date.substr(0, k_date_length);
-    summary.last_date = games.back().date.substr(0, k_date_length);
+    summarize_dates(games, summary);
     std::vector<int> totals;
     for (const GameRecord& game : games) {
         totals.push_back(game.total);

@@ -32,8 +32,8 @@ struct LevelSummary {
 struct HistorySummary {
     int games = 0;
     int skipped_lines = 0;
-    std::string first_date;  // YYYY-MM-DD of the oldest game
-    std::string last_date;   // and of the latest
+    std::string first_date;  // YYYY-MM-DD: the earliest day a game was played
+    std::string last_date;   // and the latest, whatever the order of the lines
     int best_total = 0;
     double median_total = 0.0;
     std::array<int, k_grades.size()> grade_counts{};  // in the order of k_grades, S first

@@ -281,6 +281,11 @@ TEST(ReportTextTest, WithoutAGameTheReportIsOneLine) {
     }
 }
 
+// A line of the four games played on another day.
+std::string on_day(std::string line, std::string_view day) {
+    return line.replace(0, day.size(), day);
+}
+
 // Histories as a spreadsheet saves them, as two machines' files put together, and as a long
 // training leaves them: the report and its numbers say the same, whatever the file looks like.
 TEST(ReportTextTest, TheReportReadsEveryHistoryAsItWasPlayed) {
@@ -297,6 +302,11 @@ TEST(ReportTextTest, TheReportReadsEveryHistoryAsItWasPlayed) {
          "\xEF\xBB\xBF" + history_text(k_four_games),
          {"  2025-01-01 - 2025-01-04\n", "ゲーム数 4 "},
          {"games\t4\n", "skipped_lines\t0\n"}},
+        {"days out of order",
+         history_text({on_day(k_four_games[1], "2026-02-15"), on_day(k_four_games[2], "2026-03-01"),
+                       on_day(k_four_games[3], "2026-01-02")}),
+         {"  2026-01-02 - 2026-03-01\n"},
+         {"first_date\t2026-01-02\n", "last_date\t2026-03-01\n"}},
         {"one miss in 2002 answers, none in 1998",
          history_text(long_training),
          {"99%  2001/2002", "100%  1998/1998", "50%  333/666"},
