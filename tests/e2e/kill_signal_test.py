@@ -2,12 +2,13 @@
 """Signals leave the terminal as the game found it.
 
 The real game on a pty that answers its start-up queries as a kitty-protocol terminal, so that
-the keyboard protocol is pushed. SIGHUP, SIGQUIT, SIGINT and SIGTERM each end the game with the
-terminal as it was: the same `stty -a`, the keyboard protocol popped, attributes reset, the
-cursor shown and the main screen back, in that order. Ctrl-Z stops the game with the terminal
-given back, and a resume takes it again and repaints the whole screen. Closing the terminal (a
-closed pty, a killed tmux pane) ends the game. Ctrl-Z in the middle of the name entry, then a
-resume, still takes the typed name.
+the keyboard protocol is pushed. SIGHUP, SIGQUIT, SIGINT and SIGTERM, and the signals of a crash
+(SIGABRT, SIGSEGV, SIGBUS, SIGFPE, SIGILL), each end the game by that signal with the terminal as
+it was: the same `stty -a`, the keyboard protocol popped, attributes reset, the cursor shown and
+the main screen back, in that order. Ctrl-Z stops the game with the terminal given back, and a
+resume takes it again and repaints the whole screen. Closing the terminal (a closed pty, a killed
+tmux pane) ends the game. Ctrl-Z in the middle of the name entry, then a resume, still takes the
+typed name.
 """
 
 import argparse
@@ -31,6 +32,9 @@ SHOW_CURSOR = b"\x1b[?25h"
 MAIN_SCREEN = b"\x1b[?1049l"
 ICANON = 0o2
 ECHO = 0o10
+# What a player or the system sends to end a program, then the signals of a crash.
+ENDING_SIGNALS = (signal.SIGHUP, signal.SIGQUIT, signal.SIGINT, signal.SIGTERM, signal.SIGABRT,
+                  signal.SIGSEGV, signal.SIGBUS, signal.SIGFPE, signal.SIGILL)
 
 failures = []
 
@@ -59,18 +63,23 @@ def start(args, work, kitty=True):
     return game
 
 
+def ends_by_signal(game, number, what):
+    """Sends the signal; the game ends by it with the terminal as it was before the game."""
+    before = game.stty_before
+    game.kill(number)
+    status = game.wait_exit(5.0)
+    check(status == -number, f"{what}: ended with {status}, not by the signal")
+    game.drain()
+    restored_at_the_end(game.written(), what)
+    check(game.stty() == before, f"{what}: stty -a differs:\n{game.stty()}\n{before}")
+
+
 def fatal_signals(args, work):
-    for number in (signal.SIGHUP, signal.SIGQUIT, signal.SIGINT, signal.SIGTERM):
+    for number in ENDING_SIGNALS:
         name = signal.Signals(number).name
         game = start(args, work)
-        before = game.stty_before
         check(game.wait_for(PUSH_KEYBOARD), f"{name}: keyboard protocol never pushed")
-        game.kill(number)
-        status = game.wait_exit(5.0)
-        check(status == -number, f"{name}: ended with {status}, not by the signal")
-        game.drain()
-        restored_at_the_end(game.written(), name)
-        check(game.stty() == before, f"{name}: stty -a differs:\n{game.stty()}\n{before}")
+        ends_by_signal(game, number, name)
         game.close()
         print(f"{name}: terminal given back")
 

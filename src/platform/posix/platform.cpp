@@ -39,7 +39,15 @@ constexpr char k_push_keyboard[] = "\x1b[>11u";
 constexpr char k_pop_keyboard[] = "\x1b[<u";
 // Attributes reset, cursor shown, main screen back.
 constexpr char k_leave_sequence[] = "\x1b[0m\x1b[?25h\x1b[?1049l";
-constexpr int k_fatal_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+// Every signal that ends the game gives the terminal back first: those a player or the system
+// sends, and those of a crash.
+constexpr int k_fatal_signals[] = {SIGINT,  SIGTERM, SIGHUP, SIGQUIT, SIGABRT,
+                                   SIGSEGV, SIGBUS,  SIGFPE, SIGILL};
+
+// The handlers run on a stack of their own, so that a crash on a stack that has run out still
+// gives the terminal back.
+constexpr std::size_t k_signal_stack_bytes = 64 * 1024;
+alignas(16) char signal_stack[k_signal_stack_bytes];
 
 void write_all(int fd, const char* data, std::size_t size) {
     while (size > 0) {
@@ -127,9 +135,17 @@ void on_redraw_signal(int /*signal_number*/) {
     session.redraw_requested = 1;
 }
 
+void give_handlers_a_stack() {
+    stack_t stack{};
+    stack.ss_sp = signal_stack;
+    stack.ss_size = sizeof signal_stack;
+    sigaltstack(&stack, nullptr);
+}
+
 void install_handler(int signal_number, void (*handler)(int)) {
     struct sigaction action {};
     action.sa_handler = handler;
+    action.sa_flags = SA_ONSTACK;
     sigemptyset(&action.sa_mask);
     sigaction(signal_number, &action, nullptr);
 }
@@ -195,6 +211,7 @@ void PosixPlatform::begin_session() {
     }
     session.input_is_tty = isatty(k_in) != 0;
     session.saved_valid = session.input_is_tty && tcgetattr(k_in, &session.saved) == 0;
+    give_handlers_a_stack();
     for (const int signal_number : k_fatal_signals) {
         install_handler(signal_number, on_fatal_signal);
     }
