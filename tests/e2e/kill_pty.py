@@ -35,7 +35,7 @@ def report(failures):
 
 class GameOnPty:
     def __init__(self, game, work_dir, kitty=False, file_size_limit=None,
-                 kill_after_answer=None, under_shell=False):
+                 kill_after_answer=None, under_shell=False, sound_file=None):
         self.master, self.slave = os.openpty()
         self.slave_path = os.ttyname(self.slave)
         fcntl.ioctl(self.slave, termios.TIOCSWINSZ, b"\x19\x00\x50\x00\x00\x00\x00\x00")
@@ -47,6 +47,13 @@ class GameOnPty:
         self._answered = False
         self.answered = threading.Event()
         env = dict(os.environ, ALSOFT_DRIVERS="nosuch", TERM="xterm-256color", LC_ALL="C.UTF-8")
+        if sound_file is not None:
+            # OpenAL's wave writer: the sound output opens as a sound card would and the mix
+            # is written to that file as it plays.
+            config = sound_file + ".conf"
+            with open(config, "w") as out:
+                out.write(f"[wave]\nfile = {sound_file}\n")
+            env.update(ALSOFT_DRIVERS="wave", ALSOFT_CONF=config)
 
         def become_terminal_owner():
             os.setsid()
@@ -188,7 +195,9 @@ def run_as_shell(command):
     if pid == 0:
         os.setpgid(0, 0)
         os.tcsetpgrp(0, os.getpid())
-        signal.signal(signal.SIGTTOU, signal.SIG_DFL)
+        # Python ignores these two for itself; a job of a shell starts with neither ignored.
+        for number in (signal.SIGTTOU, signal.SIGPIPE, signal.SIGXFSZ):
+            signal.signal(number, signal.SIG_DFL)
         os.execv(command[0], command)
     try:
         os.setpgid(pid, pid)

@@ -5,10 +5,11 @@ The real game on a pty that answers its start-up queries as a kitty-protocol ter
 the keyboard protocol is pushed. SIGHUP, SIGQUIT, SIGINT and SIGTERM, and the signals of a crash
 (SIGABRT, SIGSEGV, SIGBUS, SIGFPE, SIGILL), each end the game by that signal with the terminal as
 it was: the same `stty -a`, the keyboard protocol popped, attributes reset, the cursor shown and
-the main screen back, in that order. Ctrl-Z stops the game with the terminal given back, and a
-resume takes it again and repaints the whole screen. Closing the terminal (a closed pty, a killed
-tmux pane) ends the game. Ctrl-Z in the middle of the name entry, then a resume, still takes the
-typed name.
+the main screen back, in that order. Under a file-size limit smaller than what the sound output
+writes, the game goes on and still answers keys. Ctrl-Z stops the game with the terminal given
+back, and a resume takes it again and repaints the whole screen. Closing the terminal (a closed
+pty, a killed tmux pane) ends the game. Ctrl-Z in the middle of the name entry, then a resume,
+still takes the typed name.
 """
 
 import argparse
@@ -22,8 +23,8 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from kill_pty import (ENTER_SCREEN, LEAVE, POP_KEYBOARD, PUSH_KEYBOARD, KEY_SPACE,  # noqa: E402
-                      GameOnPty, report)
+from kill_pty import (ENTER_SCREEN, LEAVE, POP_KEYBOARD, PUSH_KEYBOARD, KEY_RIGHT,  # noqa: E402
+                      KEY_SPACE, GameOnPty, report)
 
 TITLE_HELP = b"[SPACE]"
 CTRL_Z = b"\x1a"
@@ -35,6 +36,9 @@ ECHO = 0o10
 # What a player or the system sends to end a program, then the signals of a crash.
 ENDING_SIGNALS = (signal.SIGHUP, signal.SIGQUIT, signal.SIGINT, signal.SIGTERM, signal.SIGABRT,
                   signal.SIGSEGV, signal.SIGBUS, signal.SIGFPE, signal.SIGILL)
+# Less than one second of the sound output's mix, which it writes to a file here.
+SOUND_FILE_LIMIT = 100_000
+TUTORIAL_DESCRIPTION = "チュートリアル".encode()
 
 failures = []
 
@@ -57,8 +61,8 @@ def restored_at_the_end(output, what):
           f"{what}: left on the alternate screen")
 
 
-def start(args, work, kitty=True):
-    game = GameOnPty(args.game, work, kitty=kitty, under_shell=True)
+def start(args, work, kitty=True, **options):
+    game = GameOnPty(args.game, work, kitty=kitty, under_shell=True, **options)
     check(game.wait_for(TITLE_HELP), "the title never came")
     return game
 
@@ -82,6 +86,32 @@ def fatal_signals(args, work):
         ends_by_signal(game, number, name)
         game.close()
         print(f"{name}: terminal given back")
+
+
+def file_size_limit(args, work):
+    # The sound output writes its mix to a file far larger than the limit within a second: a
+    # write past the limit must fail, not end the game.
+    sound = os.path.join(work, "sound.wav")
+    game = start(args, work, file_size_limit=SOUND_FILE_LIMIT, sound_file=sound)
+    deadline = time.monotonic() + 5
+    while (time.monotonic() < deadline and game.process.poll() is None and
+           os.path.exists(sound) and os.path.getsize(sound) < SOUND_FILE_LIMIT):
+        time.sleep(0.05)
+    time.sleep(0.5)
+    if not check(game.process.poll() is None,
+                 f"file-size limit: the game ended with {game.process.poll()}"):
+        game.close()
+        return
+    check(os.path.exists(sound) and os.path.getsize(sound) == SOUND_FILE_LIMIT,
+          "file-size limit: the sound output never reached the limit")
+    mark = len(game.written())
+    game.send(KEY_RIGHT)
+    check(game.wait_for(TUTORIAL_DESCRIPTION, 3.0, mark),
+          "file-size limit: the game no longer answers keys")
+    ends_by_signal(game, signal.SIGTERM, "SIGTERM under a file-size limit")
+    game.close()
+    os.remove(sound)
+    print("file-size limit: a write past it failed and the game went on")
 
 
 def stop_and_resume(args, work):
@@ -227,6 +257,7 @@ def main():
     args = parser.parse_args()
     with tempfile.TemporaryDirectory(prefix="kaleidron-signal-") as work:
         fatal_signals(args, work)
+        file_size_limit(args, work)
         stop_and_resume(args, work)
         closed_terminal(args, work)
         if not args.skip_name_entry:

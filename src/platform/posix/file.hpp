@@ -32,8 +32,9 @@ private:
     int fd_;
 };
 
-// A write past the file-size limit raises SIGXFSZ, which would end the game; while a file is
-// written the signal is ignored, so that the write just fails.
+// A write past the file-size limit raises SIGXFSZ, which would end the game. The game's session
+// ignores it throughout; a file written outside one (a test, a tool) ignores it while it is
+// written, so that the write just fails.
 class IgnoreFileSizeSignal {
 public:
     IgnoreFileSizeSignal() {

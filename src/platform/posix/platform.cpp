@@ -220,6 +220,9 @@ void PosixPlatform::begin_session() {
     install_handler(SIGWINCH, on_redraw_signal);
     // A terminal that has gone away must not kill the game in the middle of a save.
     std::signal(SIGPIPE, SIG_IGN);
+    // Nor may a write past the file-size limit, the game's or the sound library's (it reserves
+    // a large block of shared memory when it opens the device): the write fails with EFBIG.
+    std::signal(SIGXFSZ, SIG_IGN);
     session.active = 1;
     take_terminal();
     std::atexit(end_session);
