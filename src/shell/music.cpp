@@ -2,8 +2,6 @@
 
 #include <array>
 
-#include "shell/draw.hpp"
-
 namespace kal {
 
 SoundId current_music = 0;
@@ -73,6 +71,11 @@ void stop_music() {
     unloadable_track = 0;
 }
 
+std::uint64_t music_due(int track) {
+    const MusicTrack* entry = find_track(track);
+    return entry != nullptr ? music_started_at + entry->loop_ms + 1 : console.now() + 1;
+}
+
 void wait_space(int track) {
     const SoundId decide = console.load_sound("kettei.wav");
     for (;;) {
@@ -80,7 +83,9 @@ void wait_space(int track) {
         if (console.inkey(k_key_space) != 0) {
             break;
         }
-        pause_between_polls();
+        // Nothing but a key or the end of the music's loop can change anything: sleep until
+        // one of them comes, not from millisecond to millisecond.
+        console.idle_until(music_due(track));
     }
     console.play_sound(decide);
     console.free_sound_when_done(decide);

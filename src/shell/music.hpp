@@ -37,7 +37,12 @@ void play_music(int track);
 // Stops the loaded track and releases it, so that the next play_music starts a new one.
 void stop_music();
 
-// Waits for SPACE with the music running, then plays the decide sound.
+// The clock reading at which play_music next has something to do for the track: the first
+// millisecond past its loop; for a number that is no track, the next millisecond.
+std::uint64_t music_due(int track);
+
+// Waits for SPACE with the music running, then plays the decide sound. The processor is given
+// away until a key arrives or the music's loop ends.
 void wait_space(int track);
 
 void reset_music();

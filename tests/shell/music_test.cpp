@@ -129,5 +129,29 @@ TEST_F(MusicTest, AStoppedTrackStartsFromItsBeginningOnTheNextPoll) {
     EXPECT_TRUE(console.sound_loops(current_music));
 }
 
+// A screen that waits for SPACE (a page of the tutorial, the credits) sleeps until the key
+// comes or the music needs it, as the title does, instead of waking every millisecond; the
+// music is still started again at the very millisecond its loop has passed.
+TEST_F(MusicTest, WaitingForSpaceWakesOnlyForTheKeyOrTheMusic) {
+    constexpr std::uint64_t k_waiting_ms = 20'000;
+    constexpr std::uint64_t k_wakes_per_second_at_most = 10;  // the title looks every 100 ms
+    write_silent_wav("title.wav", 1000);
+    write_silent_wav("kettei.wav", 10);
+    std::uint64_t wakes = 0;
+    sim.on_wait([&wakes](SimPlatform&) { ++wakes; });
+    const std::uint64_t start = now();
+    sim.tap(k_key_space, start + k_waiting_ms);
+    wait_space(k_track_title);
+    sim.clear_wait_looks();
+
+    EXPECT_EQ(now(), start + k_waiting_ms);
+    EXPECT_LE(wakes, k_waiting_ms / 1000 * k_wakes_per_second_at_most);
+    const std::vector<std::uint64_t> starts{start, start + k_title_loop_ms + 1,
+                                            start + 2 * (k_title_loop_ms + 1)};
+    EXPECT_EQ(sim.sim_audio().starts_of("title.wav"), starts);
+    EXPECT_EQ(sim.sim_audio().starts_of("kettei.wav"),
+              std::vector<std::uint64_t>{start + k_waiting_ms});
+}
+
 }  // namespace
 }  // namespace kal::test
