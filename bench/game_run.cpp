@@ -49,12 +49,28 @@ constexpr std::int64_t k_key_spacing_ns = 135 * k_ms;
 constexpr std::int64_t k_first_key_ns = 20 * k_ms;
 constexpr std::int64_t k_end_screen_key_ns = 700 * k_ms;
 constexpr std::int64_t k_name_retry_ns = 3000 * k_ms;
+// Menu keys further apart than the title's look at the keys (every 100 ms) and the release
+// the game infers.
+constexpr std::int64_t k_menu_key_ns = 300 * k_ms;
+// A screen that has drawn nothing for this long after its text showed is waiting; one that has
+// not shown its text this long after the keys never came.
+constexpr std::int64_t k_screen_quiet_ns = 1000 * k_ms;
+constexpr std::int64_t k_screen_arrival_ns = 5000 * k_ms;
 
 constexpr int k_scroll_row = 7;
 constexpr int k_candidate_row = 17;
 constexpr int k_glyph_columns = 6;
 
-enum class Phase { starting, title_settling, title_idle, playing, end_screens, done };
+enum class Phase {
+    starting,
+    title_settling,
+    title_idle,
+    playing,
+    end_screens,
+    entering_screen,
+    screen_waiting,
+    done
+};
 
 struct Burst {
     std::int64_t at_ns = 0;
@@ -107,12 +123,16 @@ private:
     void on_title_burst(const Burst& burst);
     void on_play_burst(const Burst& burst, bool tick);
     void on_end_screen_burst();
+    void on_waiting_screen_burst(const Burst& burst);
     void start_question(const Burst& burst);
     void record_tick(QuestionRecord& question, const Burst& burst);
     void try_answer(QuestionRecord& question, std::int64_t at_ns);
     void run_timer();
     void settle_title();
     void leave_title();
+    void enter_waiting_screen();
+    void start_waiting();
+    void end_waiting();
     void press_on_end_screens();
     void send_due_keys();
     void finish();
@@ -229,6 +249,10 @@ void ScriptedGame::finish_burst() {
             break;
         case Phase::end_screens:
             on_end_screen_burst();
+            break;
+        case Phase::entering_screen:
+        case Phase::screen_waiting:
+            on_waiting_screen_burst(burst);
             break;
         default:
             break;
@@ -348,6 +372,17 @@ void ScriptedGame::on_end_screen_burst() {
     }
 }
 
+// Every write after the screen's text puts the start of the measurement off; a write while
+// it is measured means the screen did not wait quietly.
+void ScriptedGame::on_waiting_screen_burst(const Burst& burst) {
+    if (phase_ == Phase::screen_waiting) {
+        record_.failure = std::string(options_.waiting_screen->name) + " drew while it waited";
+        phase_ = Phase::done;
+    } else if (screen_.shows(options_.waiting_screen->text)) {
+        timer_ns_ = burst.at_ns + k_screen_quiet_ns;
+    }
+}
+
 void ScriptedGame::run_timer() {
     if (now_ns() < timer_ns_) {
         return;
@@ -362,6 +397,12 @@ void ScriptedGame::run_timer() {
             break;
         case Phase::end_screens:
             press_on_end_screens();
+            break;
+        case Phase::entering_screen:
+            start_waiting();
+            break;
+        case Phase::screen_waiting:
+            end_waiting();
             break;
         default:
             break;
@@ -382,6 +423,10 @@ void ScriptedGame::settle_title() {
         phase_ = Phase::done;
         return;
     }
+    if (options_.waiting_screen != nullptr) {
+        enter_waiting_screen();
+        return;
+    }
     idle_from_ = sample_process(game_pid());
     idle_from_ns_ = now_ns();
     phase_ = Phase::title_idle;
@@ -396,6 +441,37 @@ void ScriptedGame::leave_title() {
     term_.send(k_space);
     phase_ = Phase::playing;
     note("title left after %d s idle\n", options_.idle_seconds);
+}
+
+void ScriptedGame::enter_waiting_screen() {
+    std::int64_t at = now_ns();
+    for (int i = 0; i < options_.waiting_screen->rights; ++i, at += k_menu_key_ns) {
+        keys_.push_back({at, std::string(k_right)});
+    }
+    keys_.push_back({at, std::string(k_space)});
+    phase_ = Phase::entering_screen;
+    timer_ns_ = at + k_screen_arrival_ns;
+}
+
+void ScriptedGame::start_waiting() {
+    if (!screen_.shows(options_.waiting_screen->text)) {
+        record_.failure = std::string(options_.waiting_screen->name) + " never showed";
+        phase_ = Phase::done;
+        return;
+    }
+    idle_from_ = sample_process(game_pid());
+    idle_from_ns_ = now_ns();
+    phase_ = Phase::screen_waiting;
+    timer_ns_ = idle_from_ns_ + std::int64_t{options_.idle_seconds} * 1000 * k_ms;
+    note("%s waits\n", std::string(options_.waiting_screen->name).c_str());
+}
+
+void ScriptedGame::end_waiting() {
+    const ProcessSample idle_to = sample_process(game_pid());
+    const std::int64_t wall = now_ns() - idle_from_ns_;
+    record_.waiting_cpu =
+        static_cast<double>(idle_to.cpu_ns - idle_from_.cpu_ns) / static_cast<double>(wall);
+    phase_ = Phase::done;
 }
 
 // SPACE through the tally, the roulette, the regrets and the ranking board; a name when the

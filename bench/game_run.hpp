@@ -3,7 +3,8 @@
 // One scripted game on the real binary: the title is left idle, then a player that reads the
 // scrolled digits off the screen answers every question, goes through the result screen and the
 // ranking board and back to the title. What arrives when, and what the kernel counted for the
-// game meanwhile, is recorded.
+// game meanwhile, is recorded. Or, instead of the game, a screen of the menu left waiting for
+// SPACE.
 
 #include <sys/types.h>
 
@@ -53,6 +54,7 @@ struct RunRecord {
     std::int64_t title_first_write_ns = -1;  // from the start, the first bytes of the title
     std::int64_t title_complete_ns = -1;     // from the start, the title as it then stays
     double title_idle_cpu = -1.0;            // processor time over wall time, idle on the title
+    double waiting_cpu = -1.0;               // the same while a screen of the menu waited for SPACE
     std::vector<QuestionRecord> questions;
     std::int64_t peak_resident_kib = 0;  // VmHWM just before the end
     std::int64_t max_rss_kib = 0;        // ru_maxrss of the finished process
@@ -76,6 +78,18 @@ inline constexpr TerminalAnswer k_terminal_answers[] = {
     {"tmux", "\x1b[2;2R\x1b[?1;2c"},
 };
 
+// A screen that shows and then waits for SPACE: reached from the title by this many presses of
+// Right and SPACE, and waiting once it shows its text and has drawn nothing for a moment.
+struct WaitingScreen {
+    std::string_view name;
+    int rights;
+    std::string_view text;
+};
+inline constexpr WaitingScreen k_waiting_screens[] = {
+    {"a tutorial page", 1, "SPACEキーで説明を進めます。"},
+    {"the credits", 3, "Press SPACE KEY."},
+};
+
 struct RunOptions {
     std::string game;  // the binary
     std::string_view terminal_answer = k_terminal_answers[0].bytes;
@@ -83,6 +97,9 @@ struct RunOptions {
     std::string trace_log;        // when set, the game runs under perf trace, into this file
     bool start_up_only = false;   // the run ends once the title has settled
     int stop_after_question = 0;  // when set, the run ends once this question scrolled
+    // When set, the run goes from the title to this screen instead of a game, and measures it
+    // waiting for idle_seconds.
+    const WaitingScreen* waiting_screen = nullptr;
     int idle_seconds = 10;
     int time_limit_seconds = 20 * 60;
     bool verbose = false;

@@ -3,10 +3,12 @@
 //
 //   kaleidron-bench --game build/kaleidron [--games 3] [--sound-games 1] [--starts 5]
 //                   [--report FILE] [--questions N] [--idle-seconds S] [--env NAME=VALUE]...
-//                   [--answer-as vt220|xterm|vte|tmux] [--starts-only] [--no-trace] [--verbose]
+//                   [--answer-as vt220|xterm|vte|tmux] [--starts-only] [--waiting-only]
+//                   [--no-trace] [--verbose]
 //
 // --answer-as answers the start-up queries with that terminal's device attributes;
-// --starts-only measures the starts alone and prints each.
+// --starts-only measures the starts alone and prints each; --waiting-only measures the screens
+// that wait for SPACE (a tutorial page, the credits) alone and prints each.
 //
 // The sound games run with OpenAL's null output, which mixes every voice as a sound card
 // would and throws the result away: the processor time and memory of the sound are counted
@@ -39,6 +41,7 @@ struct Arguments {
     int sound_games = 1;
     int starts = 5;
     bool starts_only = false;
+    bool waiting_only = false;
     bool trace = true;
     std::string report_path;
 };
@@ -56,6 +59,8 @@ bool parse(int argc, char** argv, Arguments& args) {
             args.trace = false;
         } else if (word == "--starts-only") {
             args.starts_only = true;
+        } else if (word == "--waiting-only") {
+            args.waiting_only = true;
         } else if (word == "--verbose") {
             args.run.verbose = true;
         } else if (!has_value) {
@@ -141,6 +146,29 @@ void print_starts(const std::vector<kal::bench::StartUpFigures>& starts) {
                 *std::max_element(times.begin(), times.end()), times.size());
 }
 
+// Each screen of the menu that waits for SPACE, left waiting as the title is.
+std::vector<kal::bench::WaitingFigures> measure_waits(const Arguments& args) {
+    RunOptions options = args.run;
+    std::vector<kal::bench::WaitingFigures> waits;
+    for (const kal::bench::WaitingScreen& screen : kal::bench::k_waiting_screens) {
+        std::fprintf(stderr, "%s, waiting for SPACE\n", std::string(screen.name).c_str());
+        options.waiting_screen = &screen;
+        waits.push_back(kal::bench::waiting_of(kal::bench::play_one_game(options), screen));
+    }
+    return waits;
+}
+
+void print_waits(const std::vector<kal::bench::WaitingFigures>& waits, int seconds) {
+    for (const kal::bench::WaitingFigures& wait : waits) {
+        if (wait.failure.empty()) {
+            std::printf("CPU of the game, waiting for SPACE on %s for %d s: %.3f%%\n",
+                        wait.screen.c_str(), seconds, wait.cpu * 100.0);
+        } else {
+            std::printf("%s: %s\n", wait.screen.c_str(), wait.failure.c_str());
+        }
+    }
+}
+
 std::vector<kal::bench::RunFigures> play_games(RunOptions options, int games, const char* kind) {
     std::vector<kal::bench::RunFigures> figures;
     for (int i = 0; i < games; ++i) {
@@ -162,7 +190,8 @@ int main(int argc, char** argv) {
             stderr,
             "usage: %s --game PATH [--games N] [--sound-games N] [--starts N] [--report FILE] "
             "[--questions N] [--idle-seconds S] [--env NAME=VALUE]... "
-            "[--answer-as vt220|xterm|vte|tmux] [--starts-only] [--no-trace] [--verbose]\n",
+            "[--answer-as vt220|xterm|vte|tmux] [--starts-only] [--waiting-only] [--no-trace] "
+            "[--verbose]\n",
             argv[0]);
         return 2;
     }
@@ -170,9 +199,14 @@ int main(int argc, char** argv) {
         print_starts(measure_starts(args));
         return 0;
     }
+    if (args.waiting_only) {
+        print_waits(measure_waits(args), args.run.idle_seconds);
+        return 0;
+    }
     const bool traced = args.trace && perf_trace_works();
     const std::string load_before = load_average();
     const std::vector<kal::bench::StartUpFigures> starts = measure_starts(args);
+    const std::vector<kal::bench::WaitingFigures> waits = measure_waits(args);
     RunOptions options = args.run;
     if (traced) {
         options.trace_log = "kaleidron-bench-trace.log";
@@ -183,7 +217,7 @@ int main(int argc, char** argv) {
     const std::string machine = machine_description(traced) + ", load average " + load_before +
                                 " at the start and " + load_average() + " at the end";
     const std::string report =
-        kal::bench::render_report(games, sound_games, starts, {"make bench", machine});
+        kal::bench::render_report(games, sound_games, starts, waits, {"make bench", machine});
     std::cout << report;
     if (!args.report_path.empty()) {
         std::ofstream(args.report_path) << report;

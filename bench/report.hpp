@@ -67,16 +67,25 @@ struct StartUpFigures {
 
 StartUpFigures start_up_of(const RunRecord& run);
 
+// The processor time of a screen of the menu while it waited for SPACE.
+struct WaitingFigures {
+    std::string screen;
+    double cpu = 0.0;     // over wall time
+    std::string failure;  // empty when the screen was reached and waited quietly
+};
+
+WaitingFigures waiting_of(const RunRecord& run, const WaitingScreen& screen);
+
 struct ReportContext {
     std::string command;
     std::string machine;
 };
 
 // The table in Markdown, then the details behind it. sound_runs are games with a sound output
-// that mixes, for the processor time and memory it adds; they may be none.
+// that mixes, for the processor time and memory it adds; they may be none, and so may waits.
 std::string render_report(const std::vector<RunFigures>& runs,
                           const std::vector<RunFigures>& sound_runs,
                           const std::vector<StartUpFigures>& start_ups,
-                          const ReportContext& context);
+                          const std::vector<WaitingFigures>& waits, const ReportContext& context);
 
 }  // namespace kal::bench

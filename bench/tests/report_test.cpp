@@ -62,10 +62,21 @@ TEST(Report, TheTableMarksEachFigureAgainstItsTarget) {
     run.peak_resident_kib = 12 * 1024;
     run.threads = 3;  // the sound output opened
     run.questions.push_back(scrolled_question(1, {25, 25, 25}));
-    const std::string table =
-        render_report({figures_of(run)}, {}, {{20.0, 19.0}}, {"make bench", "a test machine"});
+    const std::vector<WaitingFigures> waits{
+        {"a tutorial page", 0.001, ""}, {"the credits", 0.016, ""}, {"a screen", 0.0, "it hung"}};
+    const std::string table = render_report({figures_of(run)}, {}, {{20.0, 19.0}}, waits,
+                                            {"make bench", "a test machine"});
     EXPECT_NE(table.find("| CPU of the game, idle on the title for 10 s | ≤ 2% of one core | "
                          "3.00% | ✗ |"),
+              std::string::npos);
+    EXPECT_NE(table.find("| CPU of the game, waiting for SPACE on a tutorial page for 10 s | "
+                         "≤ 0.3% of one core | 0.100% | ✓ |"),
+              std::string::npos);
+    EXPECT_NE(table.find("| CPU of the game, waiting for SPACE on the credits for 10 s | "
+                         "≤ 0.3% of one core | 1.600% | ✗ |"),
+              std::string::npos);
+    EXPECT_NE(table.find("waiting for SPACE on a screen for 10 s | ≤ 0.3% of one core | it hung "
+                         "| ✗ |"),
               std::string::npos);
     EXPECT_NE(table.find("| peak resident memory over a whole game | ≤ 30 MB | 12.0 MiB, the "
                          "highest game | ✓ |"),
@@ -82,7 +93,7 @@ TEST(Report, FiguresOfASilentGameSaySoAndGamesWithSoundGetTheirOwnRows) {
     with_sound.threads = 3;
     with_sound.title_idle_cpu = 0.01;
     const std::string table = render_report({figures_of(silent)}, {figures_of(with_sound)},
-                                            {{20.0, 19.0}}, {"make bench", "a test machine"});
+                                            {{20.0, 19.0}}, {}, {"make bench", "a test machine"});
     EXPECT_NE(table.find("idle on the title for 10 s (no sound output: the game runs silent)"),
               std::string::npos);
     EXPECT_NE(table.find("| CPU of the game, idle on the title for 10 s, with a sound output "
