@@ -21,18 +21,17 @@ constexpr int k_upper_mark_row = k_candidate_row - 2;
 constexpr int k_verdict_row = 22;
 constexpr int k_pass_ms = 10;
 
-// How each band of the time bonus shows, in the order of k_bonus_bands.
-struct BonusText {
-    std::string_view text;
+// Where and in which colour each band of the time bonus shows, in the order of k_bonus_bands.
+struct BonusLook {
     int x;
     Colour fg;
 };
 
-constexpr std::array<BonusText, k_bonus_bands.size()> k_bonus_texts{{
-    {"Excellent! +7sec", 61, k_bright_magenta},
-    {"Marvelous +3sec", 62, k_bright_green},
-    {"Great +2sec", 61, k_brown},
-    {"Good +1sec", 64, k_bright_blue},
+constexpr std::array<BonusLook, k_bonus_bands.size()> k_bonus_looks{{
+    {61, k_bright_magenta},
+    {62, k_bright_green},
+    {61, k_brown},
+    {64, k_bright_blue},
 }};
 
 double ms_to_seconds(std::uint64_t ms) {
@@ -169,38 +168,33 @@ void show_row_again(int chosen, int missing, int digits, SoundId miss) {
 void judge_correct(const Answer& answer, SoundId right) {
     print_at(38, k_verdict_row, k_bright_blue, k_white, "正解");
     console.play_sound(right);
-    play.score += k_points_by_level[at(play.level)];
-    ++play.correct_by_level[at(play.level)];
+    const Judgement judged = judge_right_answer(play, answer.seconds_left, answer.reaction_ms);
     music_tick();
-    if (const std::optional<std::size_t> band = bonus_band_for(answer.reaction_ms)) {
-        const BonusText& shown = k_bonus_texts[*band];
-        const int seconds = k_bonus_bands[*band].seconds;
-        print_at(shown.x, k_verdict_row, shown.fg, k_white, shown.text);
-        play.time_left += static_cast<float>(seconds);
-        draw_time(answer.seconds_left + static_cast<float>(seconds));
+    if (judged.bonus_band) {
+        const BonusLook& look = k_bonus_looks[*judged.bonus_band];
+        print_at(look.x, k_verdict_row, look.fg, k_white,
+                 bonus_label(k_bonus_bands[*judged.bonus_band]));
+        draw_time(judged.seconds_left);
     }
     paced_pause(16, k_beat_ms);
     console.color(k_white, k_white);
     blank(60, k_verdict_row, 19);
 }
 
-// Three seconds off; false when that leaves nothing on the clock.
+// The penalty off the clock; false when that leaves nothing on it.
 bool judge_wrong(const Answer& answer, SoundId wrong) {
     music_tick();
     print_at(37, k_verdict_row, k_bright_red, k_white, "間違い");
     console.play_sound(wrong);
-    print_at(60, k_verdict_row, k_bright_red, k_white, "Penalty! Time -3sec");
-    play.whole_seconds_left -= static_cast<int>(k_penalty_seconds);
-    play.time_left -= k_penalty_seconds;
-    float left = answer.seconds_left - k_penalty_seconds;
-    draw_time(left);
-    if (left <= 0.0F) {
+    print_at(60, k_verdict_row, k_bright_red, k_white, penalty_label());
+    const Judgement judged = judge_wrong_answer(play, answer.seconds_left);
+    draw_time(judged.seconds_left);
+    if (judged.clock_ran_out()) {
         draw_time(0.0F);
-        left = 0.0F;
     }
     paced_pause(16, k_beat_ms);
     blank(60, k_verdict_row, 19);
-    return left > 0.0F;
+    return !judged.clock_ran_out();
 }
 
 void tidy_after_judging() {

@@ -1,8 +1,8 @@
 #pragma once
 
 // The player's turn: the clock runs while the cursor moves along the candidates, SPACE
-// confirms, and the judging shows the row again, scores, and gives a time bonus or takes three
-// seconds away. The clock reaching zero ends the game with time over.
+// confirms, and the judging shows the row again, scores, and gives a time bonus or takes the
+// penalty off the clock. The clock reaching zero ends the game with time over.
 
 #include <cstdint>
 #include <optional>

@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "console/palette.hpp"
@@ -34,22 +35,49 @@ inline constexpr std::array<int, k_last_level + 1> k_points_by_level{0, 4, 4, 6,
 
 // A quick correct answer gains time: the faster, the more. The bands are tried in order.
 struct BonusBand {
-    double below_seconds;  // compared with the reaction time as a float
-    int seconds;           // added to the clock
+    double below_seconds;   // compared with the reaction time as a float
+    int seconds;            // added to the clock
+    std::string_view name;  // what the player is told, before the seconds
 };
 
 // 1.2 and 2.3 are compared in double: 1200 ms as a float lies just above 1.2 and is Great,
 // 2300 ms just below 2.3 and is Great too.
 inline constexpr std::array<BonusBand, 4> k_bonus_bands{{
-    {0.5, 7},  // Excellent
-    {1.2, 3},  // Marvelous
-    {2.3, 2},  // Great
-    {4.0, 1},  // Good
+    {0.5, 7, "Excellent!"},
+    {1.2, 3, "Marvelous"},
+    {2.3, 2, "Great"},
+    {4.0, 1, "Good"},
 }};
 
 // The band of k_bonus_bands a correct answer after reaction_ms earns; nothing at 4 seconds and
 // more.
 std::optional<std::size_t> bonus_band_for(std::uint64_t reaction_ms);
+
+// What the player reads of a time bonus: the band's name and its seconds ("Great +2sec").
+std::string bonus_label(const BonusBand& band);
+
+// What the player reads of the penalty ("Penalty! Time -3sec").
+std::string penalty_label();
+
+struct PlayState;
+
+// What judging an answer did to the clock.
+struct Judgement {
+    std::optional<std::size_t> bonus_band;  // the band of the time bonus a correct answer earned
+    float seconds_left;  // the clock at the confirmation with the bonus or the penalty applied
+
+    // The game ends when a penalty leaves nothing on the clock.
+    [[nodiscard]] bool clock_ran_out() const { return seconds_left <= 0.0F; }
+};
+
+// A correct answer at the state's level, confirmed with seconds_left on the clock after
+// reaction_ms: the level's points, one more correct answer at that level, and the time bonus
+// it earns added to the clock.
+Judgement judge_right_answer(PlayState& state, float seconds_left, std::uint64_t reaction_ms);
+
+// A wrong answer confirmed with seconds_left on the clock: the penalty comes off the clock and
+// off the whole seconds the result counts.
+Judgement judge_wrong_answer(PlayState& state, float seconds_left);
 
 inline constexpr int k_points_per_second_left = 5;
 
