@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "console/console.hpp"
+#include "play/rules.hpp"
 #include "play/scrolling_question.hpp"
 #include "shell/draw.hpp"
 #include "shell/music.hpp"
@@ -17,10 +18,11 @@ namespace {
 constexpr int k_screen_columns = 80;
 constexpr int k_resting_column = 3;  // draw_x once the sample row has gone
 
-// The TIME readout of the sample question.
-constexpr TimeDigits k_readout_at_start{2, 0, 0, 0};
-constexpr TimeDigits k_readout_after_right{2, 2, 0, 0};
-constexpr TimeDigits k_readout_after_wrong{1, 9, 0, 0};
+// The sample answer, played out right, earns a Great; played out wrong, it costs the penalty.
+constexpr const BonusBand& k_sample_bonus = k_bonus_bands[2];
+constexpr float k_seconds_after_right =
+    k_starting_seconds + static_cast<float>(k_sample_bonus.seconds);
+constexpr float k_seconds_after_wrong = k_seconds_after_right - k_penalty_seconds;
 
 // The sample question: the row 4 1 scrolls by; the answer is the 7 among the candidates.
 struct SampleDigit {
@@ -82,11 +84,6 @@ void draw_panel_bars() {
     blank_row(4);
 }
 
-void draw_readout(const TimeDigits& digits) {
-    console.color(k_black, k_white);
-    draw_time_digits(digits);
-}
-
 void scroll_sample_row() {
     for (int x = k_scroll_start; x > k_scroll_end; --x) {
         draw_sample_row(x);
@@ -107,12 +104,16 @@ void blank_panel_white() {
     clear_panel();
 }
 
-void show_right_answer_time() {
-    draw_readout(k_readout_after_right);
+// The bonus the sample answer earns and the clock with it.
+void show_right_answer_bonus() {
+    print_at(61, 22, k_brown, k_white, bonus_label(k_sample_bonus));
+    draw_time(k_seconds_after_right);
 }
 
-void show_wrong_answer_time() {
-    draw_readout(k_readout_after_wrong);
+// The penalty the sample answer costs and the clock without it.
+void show_wrong_answer_penalty() {
+    print_at(61, 22, k_bright_red, k_white, penalty_label());
+    draw_time(k_seconds_after_wrong);
 }
 
 // The blank that wipes the candidate line: 4 spaces, 4 full-width spaces, 25 spaces.
@@ -169,9 +170,8 @@ constexpr std::array<Step, k_tutorial_steps> k_script{{
     // 13
     {.captions = {{{38, 15, k_black, k_light_grey, "▼"}, {38, 19, k_black, k_light_grey, "▲"}}}},
     // 14
-    {.captions = {{{38, 23, k_bright_blue, k_white, "正解"},
-                   {61, 22, k_brown, k_white, "Great +2sec"}}},
-     .after = show_right_answer_time,
+    {.captions = {{{38, 23, k_bright_blue, k_white, "正解"}}},
+     .after = show_right_answer_bonus,
      .clear_after = true},
     // 15
     {.captions = {{{38, 23, k_bright_blue, k_white, "　　"},
@@ -186,9 +186,8 @@ constexpr std::array<Step, k_tutorial_steps> k_script{{
     // 17
     {.captions = {{{44, 15, k_black, k_light_grey, "▼"},
                    {44, 19, k_black, k_light_grey, "▲"},
-                   {37, 23, k_bright_red, k_white, "間違い"},
-                   {61, 22, k_bright_red, k_white, "Penalty! Time -3sec"}}},
-     .after = show_wrong_answer_time,
+                   {37, 23, k_bright_red, k_white, "間違い"}}},
+     .after = show_wrong_answer_penalty,
      .clear_after = true},
     // 18
     {.captions = {{{22, 7, k_black, k_white, "逆に間違えると、タイムが減ります。"}}}},
@@ -220,7 +219,7 @@ void draw_tutorial_board() {
     console.color(k_white, k_light_grey);
     blank_row(15);
     blank_row(19);
-    draw_readout(k_readout_at_start);
+    draw_time(k_starting_seconds);
     print_at(2, 22, "LV");
     draw_digit_at(1, 1, 24);
     print_at(7, 24, "―");

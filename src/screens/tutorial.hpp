@@ -13,7 +13,7 @@ namespace kal {
 inline constexpr int k_tutorial_steps = 21;
 
 // The mock-up play screen: the blue bars of the panel, the grey bars of the candidate row, the
-// TIME readout at 20.00, the level indicator and the instruction line.
+// TIME readout at the starting clock, the level indicator and the instruction line.
 void draw_tutorial_board();
 // Draws step (1..k_tutorial_steps) of the script, the scrolling of the sample row included,
 // without the waits that close it.
