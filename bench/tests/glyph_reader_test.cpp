@@ -25,6 +25,8 @@ public:
 class CapturedTerminal final : public Platform {
 public:
     std::uint64_t now_ms() override { return 0; }
+    std::time_t calendar_time() override { return 0; }
+    unsigned random_seed() override { return 0; }
     void wait_input(std::uint64_t) override {}
     std::size_t read_input(std::span<char>) override { return 0; }
     void write_output(std::string_view bytes) override { output += bytes; }

@@ -77,6 +77,9 @@ public:
 
     // The millisecond clock. Writes out what was drawn first, since a clock read may end a wait.
     std::uint64_t now();
+    // The platform's calendar and a seed for the random draws; 0 with no terminal attached.
+    std::time_t calendar_time() { return platform_ != nullptr ? platform_->calendar_time() : 0; }
+    unsigned random_seed() { return platform_ != nullptr ? platform_->random_seed() : 0; }
     // Busy wait of ms milliseconds on the clock: nothing the game drew is held back meanwhile.
     void wait(std::uint64_t ms);
     // Gives the processor away until the clock reaches deadline or a key arrives.

@@ -1,7 +1,6 @@
 #include "game/program.hpp"
 
 #include <cstdlib>
-#include <ctime>
 
 #include "console/console.hpp"
 #include "history/history_file.hpp"
@@ -67,7 +66,7 @@ void place_game_files(DataHome home, const std::string& ranking_file) {
 void run_program() {
     load_ranking();
     save_ranking();
-    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    std::srand(console.random_seed());
     console.bgcolor(k_white);
     console.color(k_black, k_keep);
     console.set_cursor(false, 0);

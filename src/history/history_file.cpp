@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <utility>
 
+#include "console/console.hpp"
 #include "platform/line_file.hpp"
 #include "play/play_state.hpp"
 #include "play/rules.hpp"
@@ -273,7 +274,7 @@ const std::string& history_path() {
 }
 
 void record_finished_game() {
-    const GameRecord record = finished_game(play, local_date_time(std::time(nullptr)));
+    const GameRecord record = finished_game(play, local_date_time(console.calendar_time()));
     append_line(history_file, k_history_header, history_line(record));
 }
 

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
 #include <optional>
 #include <span>
 #include <string>
@@ -68,6 +69,12 @@ public:
 
     // Milliseconds on a monotonic 64-bit clock; never goes back.
     virtual std::uint64_t now_ms() = 0;
+
+    // The calendar: seconds since the epoch, as std::time gives them.
+    virtual std::time_t calendar_time() = 0;
+
+    // A seed for the game's random draws, another one every run.
+    virtual unsigned random_seed() = 0;
 
     // Blocks until terminal input is readable, a signal arrives or the clock reaches
     // deadline_ms, whichever comes first. Returns at once when the deadline has passed.

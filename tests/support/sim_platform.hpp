@@ -6,6 +6,7 @@
 // and the audio device keeps a log.
 
 #include <cstdint>
+#include <ctime>
 #include <deque>
 #include <functional>
 #include <map>
@@ -61,6 +62,8 @@ public:
 
     // --- the game's side ---
     std::uint64_t now_ms() override;
+    std::time_t calendar_time() override { return calendar_; }
+    unsigned random_seed() override { return seed_; }
     void wait_input(std::uint64_t deadline_ms) override;
     std::size_t read_input(std::span<char> buffer) override;
     void write_output(std::string_view bytes) override;
@@ -95,6 +98,10 @@ public:
     // Simulated time after which the run is cut short as hung.
     void set_time_limit(std::uint64_t ms) { limit_ = ms; }
     void advance(std::uint64_t ms) { now_ += ms; }
+    // The calendar and the seed stand where they are set, so that a simulated game is the same
+    // game every run: by default 2025-04-01 at noon, UTC, and seed 1.
+    void set_calendar_time(std::time_t when) { calendar_ = when; }
+    void set_random_seed(unsigned seed) { seed_ = seed; }
     // Calls look each time the game starts a wait, before time moves: the screen then stands as
     // the game has drawn it so far, and keys the look presses are read after the wait. For a
     // test that looks at the screen mid-run or plays along. A look must not add looks.
@@ -139,6 +146,8 @@ private:
     void type_end_of_input_on_console();
 
     std::uint64_t now_ = 1000;
+    std::time_t calendar_ = 1743508800;
+    unsigned seed_ = 1;
     std::uint64_t limit_ = 4ULL * 60 * 60 * 1000;
     TermSize size_{};
     bool redraw_ = false;

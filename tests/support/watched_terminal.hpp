@@ -23,6 +23,8 @@ public:
     void clear_hooks() { hooks_.clear(); }
 
     std::uint64_t now_ms() override { return sim_.now_ms(); }
+    std::time_t calendar_time() override { return sim_.calendar_time(); }
+    unsigned random_seed() override { return sim_.random_seed(); }
     void wait_input(std::uint64_t deadline_ms) override {
         for (const auto& hook : hooks_) {
             hook();

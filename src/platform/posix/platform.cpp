@@ -244,6 +244,15 @@ std::uint64_t PosixPlatform::now_ms() {
            static_cast<std::uint64_t>(now.tv_nsec) / 1000000U;
 }
 
+std::time_t PosixPlatform::calendar_time() {
+    return std::time(nullptr);
+}
+
+// The calendar's second, as the game has always been seeded.
+unsigned PosixPlatform::random_seed() {
+    return static_cast<unsigned>(calendar_time());
+}
+
 void PosixPlatform::wait_input(std::uint64_t deadline_ms) {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);

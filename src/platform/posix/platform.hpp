@@ -24,6 +24,8 @@ public:
     static void end_session();
 
     std::uint64_t now_ms() override;
+    std::time_t calendar_time() override;
+    unsigned random_seed() override;
     void wait_input(std::uint64_t deadline_ms) override;
     std::size_t read_input(std::span<char> buffer) override;
     void write_output(std::string_view bytes) override;

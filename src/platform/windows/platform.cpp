@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <string>
 
 #include "platform/windows/system.hpp"
@@ -294,6 +295,15 @@ std::uint64_t WindowsPlatform::now_ms() {
     }
     session.clock_last = now;
     return session.clock_high | now;
+}
+
+std::time_t WindowsPlatform::calendar_time() {
+    return std::time(nullptr);
+}
+
+// The calendar's second, as the game has always been seeded.
+unsigned WindowsPlatform::random_seed() {
+    return static_cast<unsigned>(calendar_time());
 }
 
 void WindowsPlatform::wait_input(std::uint64_t deadline_ms) {
