@@ -5,9 +5,9 @@
 //
 //   kaleidron-screenshots DIRECTORY
 
-#include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -147,6 +147,17 @@ std::optional<Choice> bot_policy(const Turn& turn, std::size_t turn_index) {
         return Choice{wrong, 1500};
     }
     return answer_right(turn);
+}
+
+// Noon of a day of April 2025 on the local calendar.
+std::time_t april_noon(int day) {
+    std::tm noon{};
+    noon.tm_year = 2025 - 1900;
+    noon.tm_mon = 3;
+    noon.tm_mday = day;
+    noon.tm_hour = 12;
+    noon.tm_isdst = -1;
+    return std::mktime(&noon);
 }
 
 // A player in training: in game `game` of the training it answers more slowly and misses more
@@ -291,6 +302,9 @@ private:
     void training() {
         fs::remove(history_path());
         for (int game = 0; game < k_training_games; ++game) {
+            // One game a day through a month of its own, so that the report changes only when
+            // the game does.
+            sim_.set_calendar_time(april_noon(game + 1));
             PlayBot bot(sim_, [game](const Turn& turn) { return trainee_policy(turn, game); });
             run_screen([&bot](SimPlatform&) { bot.look(); }, [] { start_normal_mode(); });
             sim_.add_line(std::string(k_player_name));
@@ -305,14 +319,7 @@ private:
         }
         std::string text;
         read_line_file(history_path(), text);
-        History history = parse_history(text);
-        // One game a day through a month of its own, so that the report changes only when the
-        // game does.
-        for (std::size_t day = 0; day < history.games.size(); ++day) {
-            std::array<char, 32> date{};
-            std::snprintf(date.data(), date.size(), "2025-04-%02zu", day + 1);
-            history.games[day].date = date.data();
-        }
+        const History history = parse_history(text);
         std::ofstream(camera_.directory() / "stats.txt") << stats_output(history, ReportOptions{});
         std::printf("stats.txt  the training report after %d games\n", k_training_games);
     }
