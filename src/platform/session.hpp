@@ -1,0 +1,29 @@
+#pragma once
+
+// What the start-up needs of the system the game runs on, the same on every platform: how its
+// standard output shows text, and the game's session on its own terminal or console with its
+// own sound output. Each platform's folder fills it in (posix/session.cpp, windows/session.cpp).
+
+#include <functional>
+
+#include "platform/platform.hpp"
+
+namespace kal {
+
+struct SystemText {
+    bool report_colour = false;   // --stats may colour standard output
+    bool report_cp932 = false;    // --stats prints code page 932 bytes and charts it holds
+    bool terminal_cp932 = false;  // the game's terminal takes code page 932 bytes
+};
+
+// How the system shows text; on POSIX this also takes the locale from the environment.
+SystemText system_text();
+
+// Runs print with standard output ready for the game's texts and returns what print returns.
+int print_on_standard_output(const std::function<int()>& print);
+
+// Opens the sound output, takes the terminal or console for the game, runs the game on that
+// platform and gives everything back as it was found.
+void run_system_session(const std::function<void(Platform&)>& run);
+
+}  // namespace kal

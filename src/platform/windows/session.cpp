@@ -1,0 +1,29 @@
+#include "platform/session.hpp"
+
+#include <memory>
+
+#include "platform/windows/audio.hpp"
+#include "platform/windows/platform.hpp"
+
+namespace kal {
+
+// The report is printed in the game's own code page, with charts of plain characters that it
+// holds; the console shows no colour sequences. The game's own text on a console goes out as
+// cells, and through a pipe as UTF-8.
+SystemText system_text() {
+    return SystemText{false, true, false};
+}
+
+int print_on_standard_output(const std::function<int()>& print) {
+    return print_in_cp932(print);
+}
+
+void run_system_session(const std::function<void(Platform&)>& run) {
+    const std::unique_ptr<AudioDevice> audio = make_waveout_audio();
+    WindowsPlatform platform(*audio);
+    platform.begin_session();
+    run(platform);
+    WindowsPlatform::end_session();
+}
+
+}  // namespace kal
