@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "console/backends/terminal.hpp"
 #include "console/console.hpp"
 #include "shell/screen_kit.hpp"
 
@@ -48,7 +49,7 @@ private:
 class GlyphReaderTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        console.attach(terminal);
+        console.attach(terminal, backend);
         console.set_traits({AmbiguousWidth::narrow, false, false});
         console.color(9, 15);
         console.cls(16, 16);
@@ -63,6 +64,7 @@ protected:
     }
 
     CapturedTerminal terminal;
+    TerminalBackend backend{terminal};
     ScreenModel screen;
 };
 

@@ -42,6 +42,8 @@ class ConsoleBackend {
 public:
     virtual ~ConsoleBackend() = default;
 
+    // Starts afresh as the Console is bound to it: nothing is known of what the output shows.
+    virtual void start() {}
     // Shows the frame, then asks the output how it draws ambiguous-width characters and which
     // keyboard it speaks, waiting at most about 200 ms for the answers, and takes them as its
     // traits. False when there is nothing to ask: the output's own traits are known.

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <optional>
 
-#include "console/backends/terminal.hpp"
 #include "console/line_editor.hpp"
 #include "console/text.hpp"
 
@@ -95,13 +94,10 @@ Console::~Console() {
     detach();
 }
 
-void Console::attach(Platform& platform, ConsoleBackend* backend) {
+void Console::attach(Platform& platform, ConsoleBackend& backend) {
     platform_ = &platform;
-    if (backend == nullptr) {
-        terminal_ = std::make_unique<TerminalBackend>(platform);
-        backend = terminal_.get();
-    }
-    backend_ = backend;
+    backend_ = &backend;
+    backend_->start();
     cursor_info_ = {};
     fg_ = k_white;
     bg_ = k_black;
@@ -129,7 +125,6 @@ void Console::detach() {
     flush();
     platform_ = nullptr;
     backend_ = nullptr;
-    terminal_.reset();
 }
 
 const TerminalTraits& Console::traits() const {

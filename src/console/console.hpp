@@ -10,7 +10,6 @@
 #include <cstdarg>
 #include <cstdint>
 #include <map>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,9 +41,9 @@ public:
     Console(const Console&) = delete;
     Console& operator=(const Console&) = delete;
 
-    // Binds the console to a platform and starts from the state of construction. It draws and
-    // reads keys through the back-end given, or, with none, through the platform's terminal.
-    void attach(Platform& platform, ConsoleBackend* backend = nullptr);
+    // Binds the console to a platform and starts from the state of construction; it draws and
+    // reads keys through the back-end, which must outlive the binding.
+    void attach(Platform& platform, ConsoleBackend& backend);
     // Asks the terminal how it draws ambiguous-width characters and whether it speaks the kitty
     // keyboard protocol, waiting at most about 200 ms for the answers, and pushes that protocol
     // where it is spoken.
@@ -138,7 +137,6 @@ private:
 
     Platform* platform_ = nullptr;
     ConsoleBackend* backend_ = nullptr;
-    std::unique_ptr<ConsoleBackend> terminal_;  // the back-end when none was given
     CursorInfo cursor_info_;
     int fg_ = k_white;
     int bg_ = k_black;

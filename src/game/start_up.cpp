@@ -24,7 +24,7 @@ int print_stats(const CommandLine& command_line, DataHome home, const SystemText
 
 void play_on(Platform& platform, const SystemText& text) {
     const std::unique_ptr<ConsoleBackend> backend = make_system_backend(platform);
-    console.attach(platform, backend.get());
+    console.attach(platform, *backend);
     console.query_terminal();
     TerminalTraits traits = console.traits();
     traits.shift_jis = text.terminal_cp932;

@@ -275,7 +275,7 @@ TEST_F(ConsoleTest, EveryShapeOfDeviceAttributesAnswerEndsTheStartUpWaitAtOnce) 
     };
     for (const std::string& answer : answers) {
         SCOPED_TRACE(testing::PrintToString(answer));
-        console.attach(sim);
+        console.attach(sim, sim.terminal());
         sim.send("\x1b[2;3R" + answer, sim.now_ms() + 3);
         const std::uint64_t start = sim.now_ms();
         console.query_terminal();

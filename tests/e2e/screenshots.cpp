@@ -202,7 +202,7 @@ private:
     // The program's own start-up, with a fixed seed.
     void start_up() {
         reset_game_state();
-        console.attach(sim_);
+        console.attach(sim_, sim_.terminal());
         console.set_traits({AmbiguousWidth::narrow, true, false});
         load_ranking();
         save_ranking();

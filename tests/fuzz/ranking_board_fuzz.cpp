@@ -72,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     kal::reset_game_state();
     kal::test::SimPlatform sim;
     sim.sim_audio().absent = true;
-    kal::console.attach(sim);
+    kal::console.attach(sim, sim.terminal());
     kal::console.set_traits(traits);
     kal::after_game = after_game;
     sim.tap(kal::k_key_space, sim.now_ms() + 600);

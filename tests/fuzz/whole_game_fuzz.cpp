@@ -313,7 +313,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     SimPlatform sim;
     sim.set_kitty(traits.kitty_keyboard);
     sim.set_time_limit(sim.now_ms() + k_longest_run_ms);
-    kal::console.attach(sim);
+    kal::console.attach(sim, sim.terminal());
     kal::console.set_traits(traits);
     Script script;
     script.closing_tap_ms = data.PickValueInArray(k_closing_taps_ms);

@@ -253,7 +253,7 @@ TEST_F(AnswerTest, AnArrowAndSpaceInOneReadBothCountInTheOrderTheyCame) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        console.attach(sim);
+        console.attach(sim, sim.terminal());
         reset_play_state();
         sim.set_kitty(c.kitty);
         console.set_traits({AmbiguousWidth::narrow, c.kitty, false});

@@ -68,7 +68,7 @@ class HostileInputTest : public GameTest {
 protected:
     void SetUp() override {
         GameTest::SetUp();
-        console.attach(terminal);
+        console.attach(terminal, terminal.terminal());
         console.set_traits({AmbiguousWidth::narrow, true, false});
     }
 
@@ -177,7 +177,7 @@ TEST_F(HostileInputTest, StartUpReachesTheTitleWithinAFewHundredMillisecondsWhat
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         reset_game_state();
-        console.attach(terminal);
+        console.attach(terminal, terminal.terminal());
         sim.write_output("\x1b[2J");
         const std::uint64_t start = now();
         for (const auto& [at, bytes] : c.answers) {

@@ -37,7 +37,7 @@ protected:
     void SetUp() override {
         GameTest::SetUp();
         terminal.use_audio(device);
-        console.attach(terminal);
+        console.attach(terminal, terminal.terminal());
         console.set_traits({AmbiguousWidth::narrow, true, false});
     }
 

@@ -42,7 +42,7 @@ class SoakTest : public GameTest {
 protected:
     void SetUp() override {
         GameTest::SetUp();
-        console.attach(watch_);
+        console.attach(watch_, watch_.terminal());
         console.set_traits({AmbiguousWidth::narrow, true, false});
         std::srand(1);
         sim.set_time_limit(48ULL * 60 * 60 * 1000);

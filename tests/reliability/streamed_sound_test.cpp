@@ -41,7 +41,7 @@ protected:
     void SetUp() override {
         GameTest::SetUp();
         terminal.use_audio(device);
-        console.attach(terminal);
+        console.attach(terminal, terminal.terminal());
     }
 
     SampleCounter device;

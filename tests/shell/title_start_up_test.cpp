@@ -44,7 +44,7 @@ protected:
     void SetUp() override {
         GameTest::SetUp();
         platform.use_audio(audio);
-        console.attach(platform);
+        console.attach(platform, platform.terminal());
         console.set_traits({AmbiguousWidth::narrow, true, false});
     }
 

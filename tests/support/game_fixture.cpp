@@ -8,7 +8,7 @@ void GameTest::SetUp() {
     scratch_.emplace();
     work_dir = scratch_->path();
     reset_game_state();
-    console.attach(sim, sim.console_device());
+    console.attach(sim, sim.backend());
     console.set_traits({AmbiguousWidth::narrow, true, false});
 }
 

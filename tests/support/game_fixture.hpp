@@ -27,7 +27,7 @@ protected:
     [[nodiscard]] std::uint64_t now() const { return const_cast<SimPlatform&>(sim).now_ms(); }
     // Whether the game draws on the system's console (Windows) rather than on a terminal: a
     // test of what only a terminal does is skipped there.
-    [[nodiscard]] bool on_system_console() { return sim.console_device() != nullptr; }
+    [[nodiscard]] bool on_system_console() const { return sim.on_system_console(); }
 
     SimPlatform sim;
     std::filesystem::path work_dir;

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "console/backends/terminal.hpp"
 #include "platform/platform.hpp"
 #include "sim_screen.hpp"
 
@@ -77,9 +78,12 @@ public:
     AudioDevice& audio() override { return audio_; }
 
     // --- the test's side ---
-    // The console back-end to attach the console with: on Windows the real console, elsewhere
-    // none, and the game speaks escape sequences to the simulated terminal.
-    ConsoleBackend* console_device() { return screen_->device(); }
+    // The back-end to attach the console with: on Windows the real console, elsewhere the
+    // terminal's, which speaks escape sequences to the simulated terminal.
+    ConsoleBackend& backend() { return on_system_console() ? *screen_->device() : terminal_; }
+    // The terminal's back-end over this platform, on every system.
+    ConsoleBackend& terminal() { return terminal_; }
+    [[nodiscard]] bool on_system_console() const { return screen_->device() != nullptr; }
     // Keys arrive as the terminal would send them: with the kitty keyboard protocol as press and
     // release events, otherwise as one character per press and per auto-repeat.
     void press(int key, std::uint64_t at_ms);
@@ -160,6 +164,7 @@ private:
     std::vector<std::function<void(SimPlatform&)>> looks_;
     std::unique_ptr<SimScreen> screen_;
     SimAudio audio_;
+    TerminalBackend terminal_{*this};
 };
 
 }  // namespace kal::test

@@ -21,6 +21,8 @@ public:
     // Each runs before every wait of the game, in the order added.
     void before_each_wait(std::function<void()> hook) { hooks_.push_back(std::move(hook)); }
     void clear_hooks() { hooks_.clear(); }
+    // The terminal's back-end over this platform, to attach the console with.
+    ConsoleBackend& terminal() { return terminal_; }
 
     std::uint64_t now_ms() override { return sim_.now_ms(); }
     std::time_t calendar_time() override { return sim_.calendar_time(); }
@@ -45,6 +47,7 @@ private:
     SimPlatform& sim_;
     AudioDevice* audio_ = nullptr;
     std::vector<std::function<void()>> hooks_;
+    TerminalBackend terminal_{*this};
 };
 
 }  // namespace kal::test

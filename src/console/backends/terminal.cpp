@@ -33,6 +33,21 @@ TerminalBackend::TerminalBackend(Platform& platform) : platform_(platform) {
     split_cells_.reserve(k_split_cell_reserve);
 }
 
+void TerminalBackend::start() {
+    traits_ = {};
+    terminal_x_ = 0;
+    terminal_y_ = 0;
+    pen_fg_ = -1;
+    pen_bg_ = -1;
+    move_pending_ = false;
+    too_small_ = false;
+    colour_stale_ = false;
+    split_cells_.clear();
+    decoder_.reset();
+    held_.clear();
+    out_.clear();
+}
+
 bool TerminalBackend::query(const Frame& frame) {
     // The probe character goes to row 2, because a report for row 1 column 2 reads like a key.
     emit("\x1b[?u\x1b[2;1H\xe2\x94\x81\x1b[6n\x1b[c");

@@ -18,6 +18,7 @@ class TerminalBackend final : public ConsoleBackend {
 public:
     explicit TerminalBackend(Platform& platform);
 
+    void start() override;
     bool query(const Frame& frame) override;
     [[nodiscard]] const TerminalTraits& traits() const override { return traits_; }
     void set_traits(const TerminalTraits& traits) override { traits_ = traits; }

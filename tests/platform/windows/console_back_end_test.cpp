@@ -87,7 +87,7 @@ protected:
 };
 
 TEST_F(ConsoleBackEndTest, TheConsoleChosenOnWindowsIsTheSystemsOwn) {
-    EXPECT_NE(sim.console_device(), nullptr);
+    EXPECT_TRUE(sim.on_system_console());
 }
 
 TEST_F(ConsoleBackEndTest, TheTitleScreenStandsOnTheConsoleCellForCell) {
@@ -239,12 +239,12 @@ TEST_F(ConsoleBackEndTest, AHeldArrowWithRepeatsIsOneStepInTheMenu) {
 TEST_F(ConsoleBackEndTest, AJoystickThatIsNotThereReadsMinusOne) {
     const std::unique_ptr<AudioDevice> audio = make_waveout_audio();
     WindowsPlatform platform(*audio);
-    console.attach(platform, sim.console_device());
+    console.attach(platform, sim.backend());
     for (const int code : {272, 273, 274, 279, 280, 281, 282, 287}) {
         EXPECT_EQ(console.inkey(code), -1) << code;
     }
     console.detach();
-    console.attach(sim, sim.console_device());
+    console.attach(sim, sim.backend());
 }
 
 }  // namespace
