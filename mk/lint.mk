@@ -4,7 +4,8 @@
 #                       finding. CI runs it.
 #   make format         formats every C++ file of src, tests and bench in place
 #   make include-graph  which folder of src/ includes which, as "from -> to" with the number of
-#                       #include lines; "(top)" is main.cpp
+#                       #include lines; "(top)" is main.cpp; sub-folders (console/backends,
+#                       platform/posix, ...) count as folders of their own
 
 LINT_PACKAGES := clang-format clang-tidy
 LINT_JOBS     ?= 2
@@ -31,6 +32,7 @@ format: deps-lint
 	clang-format -i $(CXX_FILES)
 
 include-graph:
-	@grep -rH '^#include "' src | sed -E 's|^src/([^/:]*)[^:]*:#include "([^"/]*/)?.*|\1 \2|' | \
-	  awk '{ from = ($$1 ~ /\./) ? "(top)" : $$1; to = ($$2 == "") ? from : substr($$2, 1, length($$2) - 1); \
-	         if (from != to) print from " -> " to }' | sort | uniq -c
+	@grep -rH '^#include "' src | \
+	  sed -E 's|^src/(([^:]*)/)?[^/:]*:#include "(([^"]*)/)?[^"/]*".*|\2\t\4|' | \
+	  awk -F '\t' '{ from = ($$1 == "") ? "(top)" : $$1; to = ($$2 == "") ? from : $$2; \
+	                 if (from != to) print from " -> " to }' | sort | uniq -c

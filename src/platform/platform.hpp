@@ -1,9 +1,10 @@
 #pragma once
 
-// The one seam between the game and the outside world. The game reads the clock, waits,
-// writes to and reads from the terminal and plays sound only through these two interfaces,
-// so that it runs unchanged on a real terminal (posix_platform) and on a simulated one in
-// the tests (sim_platform).
+// The running game's contact with the outside world: the game reads the clock and the
+// calendar, waits, writes to and reads from its terminal or console and plays sound only through
+// Platform and its AudioDevice, so that it runs unchanged on every platform (posix/platform.cpp,
+// windows/platform.cpp) and on the simulated one of the tests (tests/support/sim_platform). The
+// files it keeps go through the other headers of this folder.
 
 #include <cstddef>
 #include <cstdint>
