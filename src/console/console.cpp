@@ -363,6 +363,9 @@ int Console::inkey(int code) {
 }
 
 bool Console::read_word(std::string& word) {
+    // Every line is echoed where the first one began: a blank or refused line leaves the
+    // cursor after what was typed, and the field must not follow it.
+    const int field_x = x_;
     for (;;) {
         const std::size_t start = pending_words_.find_first_not_of(k_blanks);
         if (start != std::string::npos) {
@@ -375,7 +378,7 @@ bool Console::read_word(std::string& word) {
         if (platform_ == nullptr) {
             return false;
         }
-        const bool read = read_line_in_field(pending_words_, x_);
+        const bool read = read_line_in_field(pending_words_, field_x);
         // Keys held when the line began were let go while it was typed, and no release of
         // theirs reaches the game: the keyboard protocol was off.
         tracker_.reset();

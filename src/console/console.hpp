@@ -86,10 +86,10 @@ public:
     // Writes out everything gathered so far in one write.
     void flush();
 
-    // Reads one word of a line typed for the name entry. The line is echoed from the cursor
-    // on, and only up to the end of its row: the end of a long line shows, and the screen never
-    // scrolls. A second word of the same line stays for the next call. Returns false when the
-    // input has ended.
+    // Reads one word of a line typed for the name entry. Every line it reads is echoed from
+    // where the cursor stood when it was called, and only up to the end of its row: the end of a
+    // long line shows, and the screen never scrolls. A second word of the same line stays for
+    // the next call. Returns false when the input has ended.
     bool read_word(std::string& word);
 
     SoundId load_sound(const char* name);

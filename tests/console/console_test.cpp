@@ -334,6 +334,21 @@ TEST_F(ConsoleTest, ReadWordTakesOneWordAndKeepsTheRestOfTheLine) {
     EXPECT_FALSE(console.read_word(word));
 }
 
+// Blank lines give no word, and the next line is echoed in the same field: at the name prompt
+// ten blanks and then twelve used to push the field to the last column, where nothing showed.
+TEST_F(ConsoleTest, TheNameFieldStaysInItsPlaceAfterBlankLines) {
+    console.locate(58, 24);
+    sim.add_line(std::string(10, ' '));
+    sim.add_line(std::string(12, ' '));
+    sim.add_line("Zed");
+    std::string word;
+    ASSERT_TRUE(console.read_word(word));
+    EXPECT_EQ(word, "Zed");
+    EXPECT_EQ(sim.text(58, 24, 23), "Zed" + std::string(20, ' '));
+    EXPECT_EQ(console.cursor_x(), 61);
+    EXPECT_EQ(console.cursor_y(), 24);
+}
+
 TEST_F(ConsoleTest, OnATerminalWithoutReleasesATapReadsDownOnTheNextPoll) {
     sim.set_kitty(false);
     console.set_traits({AmbiguousWidth::narrow, false, false});
