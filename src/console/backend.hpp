@@ -46,7 +46,8 @@ public:
     virtual void start() {}
     // Shows the frame, then asks the output how it draws ambiguous-width characters and which
     // keyboard it speaks, waiting at most about 200 ms for the answers, and takes them as its
-    // traits. False when there is nothing to ask: the output's own traits are known.
+    // traits. False when there is nothing to ask: the output's own traits are known, or the
+    // answers could not be read, as when the keys come from elsewhere.
     virtual bool query(const Frame& frame) = 0;
     [[nodiscard]] virtual const TerminalTraits& traits() const = 0;
     // Writes with these traits from now on, whatever the output answered.

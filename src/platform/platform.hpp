@@ -92,6 +92,11 @@ public:
     // The terminal's size in cells.
     virtual TermSize terminal_size() = 0;
 
+    // Whether the keys come from the terminal the output goes to, so that its answers to a
+    // question can be read: not when they come from a file or a pipe, where the terminal's
+    // answers would be echoed into the shell.
+    virtual bool input_is_terminal() { return true; }
+
     // True once after the terminal was resized or the game resumed from a stop, so that the
     // screen must be drawn anew.
     virtual bool take_redraw_request() = 0;

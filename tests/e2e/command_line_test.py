@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
-"""The real game's command line and the end of its input.
+"""The real game's command line, its start on a terminal and the end of its input.
 
 --help, --version and every mistake answer on their own stream with their exit status, and
 none of them sends an escape sequence, changes the terminal's modes or writes a file (the
 working directory, HOME and XDG_DATA_HOME are empty folders of the test's own). --ranking FILE
 keeps the ranking in FILE, and an unusable FILE is left alone. A standard input that ends (a
 pipe closed by the other side) ends the game cleanly on the title and in the middle of a game:
-status 0, the terminal given back, the ranking as it was.
+status 0, the terminal given back, the ranking as it was. With its keys from a file or a pipe
+and its output on a terminal, the game asks the terminal nothing, so that no answer reaches the
+shell.
 
 command_line_test.py --game PATH --case NAME
 """
@@ -22,6 +24,9 @@ import tempfile
 import termios
 import threading
 import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from kill_pty import KEY_RIGHT, GameOnPty  # noqa: E402
 
 LEAVE = b"\x1b[0m\x1b[?25h\x1b[?1049l"
 TITLE = "[SPACE]".encode()
@@ -268,6 +273,65 @@ def ranking_option(args):
               "nothing else is written")
 
 
+# The start-up questions: the kitty keyboard flags, the cursor position after the probe
+# character, the device attributes.
+QUERIES = (b"\x1b[?u", b"\x1b[6n", b"\x1b[c")
+TUTORIAL_DESCRIPTION = "チュートリアル".encode()
+
+
+def shell_reads_after(game):
+    """The line the shell reads once the game has ended and the player presses Enter: nothing
+    but the Enter when no answer of the terminal was left behind."""
+    game.send(b"\r")
+    line = b""
+    while select.select([game.slave], [], [], 0.5)[0]:
+        line += os.read(game.slave, 4096)
+        if line.endswith(b"\n"):
+            break
+    return line
+
+
+def keys_from_elsewhere(args):
+    """`kaleidron < /dev/null` and keys piped in, the output on the terminal: no question is
+    asked, the game ends with status 0 when its input does, the terminal is as it was and the
+    shell reads only what the player types."""
+    cases = [("< /dev/null", None), ("keys piped in", [KEY_RIGHT])]
+    for what, keys in cases:
+        player = Player()
+        reader, writer = os.pipe()
+        null = open(os.devnull, "rb")
+        game = GameOnPty(args.game, player.work, env=player.env(),
+                         keys_from=null if keys is None else reader)
+        os.close(reader)
+        null.close()
+        try:
+            if keys is not None:
+                check(game.wait_for(TITLE), f"{what}: the title never came")
+                for key in keys:
+                    os.write(writer, key)
+                check(game.wait_for(TUTORIAL_DESCRIPTION, 5.0),
+                      f"{what}: the piped keys were not read")
+            os.close(writer)
+            writer = -1
+            status = game.wait_exit(5.0)
+            game.drain()
+            written = game.written()
+            check(status == 0, f"{what}: ended with {status}")
+            asked = [query for query in QUERIES if query in written]
+            check(not asked, f"{what}: the terminal was asked {asked}")
+            check(written.endswith(LEAVE), f"{what}: the terminal was not given back last")
+            check(game.stty() == game.stty_before, f"{what}: the terminal's modes changed")
+            line = shell_reads_after(game)
+            check(line == b"\n", f"{what}: the shell reads {line!r}")
+        finally:
+            if writer >= 0:
+                os.close(writer)
+            game.close()
+            player.remove()
+    if not failures:
+        print("keys from elsewhere: no question asked, status 0, the shell reads only Enter")
+
+
 HISTORY = ("date\ttotal\tgrade\tlevel1\tlevel2\tlevel3\tlevel4\tlevel5\tlevel6\tseconds_left\t"
            "all_clear\treaction_ms\n"
            "2025-01-02T09:00:00+09:00\t12\tG\t3\t0\t0\t0\t0\t0\t0\t0\t1500,1400,1300,3000\n"
@@ -377,6 +441,7 @@ CASES = {
     "RankingOptionWithAUsableAndAnUnusableFile": ranking_option,
     "StatsReportIsPlainTextExceptOnATerminal": stats_report,
     "StatsReportInAShiftJisLocale": stats_in_shift_jis,
+    "KeysFromElsewhereAskTheTerminalNothing": keys_from_elsewhere,
 }
 
 

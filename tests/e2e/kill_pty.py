@@ -1,9 +1,10 @@
-"""The real game on a pseudo-terminal of its own, for the kill and signal checks.
+"""The real game on a pseudo-terminal of its own, for the kill, signal and start-up checks.
 
 The game is the session leader with the pty as its controlling terminal, as under a terminal
 emulator: Ctrl-Z on the pty stops it, closing the pty hangs it up. Everything it writes is
-collected by a reader thread, so that it never blocks on a full terminal. Optionally the test
-answers the start-up queries as a terminal with the kitty keyboard protocol would.
+collected by a reader thread, so that it never blocks on a full terminal. The test answers the
+start-up queries as a terminal would, optionally as one with the kitty keyboard protocol. The
+keys may come from elsewhere (a file or a pipe) while the output goes to the terminal.
 """
 
 import fcntl
@@ -35,7 +36,8 @@ def report(failures):
 
 class GameOnPty:
     def __init__(self, game, work_dir, kitty=False, file_size_limit=None,
-                 kill_after_answer=None, under_shell=False, sound_file=None):
+                 kill_after_answer=None, under_shell=False, sound_file=None, keys_from=None,
+                 env=None):
         self.master, self.slave = os.openpty()
         self.slave_path = os.ttyname(self.slave)
         fcntl.ioctl(self.slave, termios.TIOCSWINSZ, b"\x19\x00\x50\x00\x00\x00\x00\x00")
@@ -46,18 +48,20 @@ class GameOnPty:
         self._lock = threading.Lock()
         self._answered = False
         self.answered = threading.Event()
-        env = dict(os.environ, ALSOFT_DRIVERS="nosuch", TERM="xterm-256color", LC_ALL="C.UTF-8")
+        environment = dict(os.environ, ALSOFT_DRIVERS="nosuch", TERM="xterm-256color",
+                           LC_ALL="C.UTF-8")
+        environment.update(env or {})
         if sound_file is not None:
             # OpenAL's wave writer: the sound output opens as a sound card would and the mix
             # is written to that file as it plays.
             config = sound_file + ".conf"
             with open(config, "w") as out:
                 out.write(f"[wave]\nfile = {sound_file}\n")
-            env.update(ALSOFT_DRIVERS="wave", ALSOFT_CONF=config)
+            environment.update(ALSOFT_DRIVERS="wave", ALSOFT_CONF=config)
 
         def become_terminal_owner():
             os.setsid()
-            fcntl.ioctl(0, termios.TIOCSCTTY, 0)
+            fcntl.ioctl(1, termios.TIOCSCTTY, 0)  # the output is the terminal, the keys may not be
             resource.setrlimit(resource.RLIMIT_CORE, (0, 0))
             if file_size_limit is not None:
                 resource.setrlimit(resource.RLIMIT_FSIZE, (file_size_limit, file_size_limit))
@@ -66,7 +70,8 @@ class GameOnPty:
         if under_shell:
             command = [sys.executable, os.path.abspath(__file__), "--shell"] + command
         self.process = subprocess.Popen(
-            command, cwd=work_dir, env=env, stdin=self.slave, stdout=self.slave,
+            command, cwd=work_dir, env=environment,
+            stdin=self.slave if keys_from is None else keys_from, stdout=self.slave,
             stderr=self.slave, preexec_fn=become_terminal_owner, close_fds=True)
         self._reader = threading.Thread(target=self._read, daemon=True)
         self._reader.start()

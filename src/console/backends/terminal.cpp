@@ -49,6 +49,9 @@ void TerminalBackend::start() {
 }
 
 bool TerminalBackend::query(const Frame& frame) {
+    if (!platform_.input_is_terminal()) {
+        return false;  // the answers would reach the shell, not the game
+    }
     // The probe character goes to row 2, because a report for row 1 column 2 reads like a key.
     emit("\x1b[?u\x1b[2;1H\xe2\x94\x81\x1b[6n\x1b[c");
     query_answered_ = false;

@@ -326,6 +326,10 @@ TermSize PosixPlatform::terminal_size() {
     return {size.ws_col, size.ws_row};
 }
 
+bool PosixPlatform::input_is_terminal() {
+    return session.input_is_tty;
+}
+
 bool PosixPlatform::take_redraw_request() {
     if (session.redraw_requested == 0) {
         return false;

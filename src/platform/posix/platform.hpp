@@ -30,6 +30,7 @@ public:
     std::size_t read_input(std::span<char> buffer) override;
     void write_output(std::string_view bytes) override;
     TermSize terminal_size() override;
+    bool input_is_terminal() override;
     bool take_redraw_request() override;
     void set_keyboard_protocol(bool pushed) override;
     void set_line_input(bool on) override;
