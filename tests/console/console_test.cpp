@@ -311,6 +311,25 @@ TEST_F(ConsoleTest, ASmallTerminalShowsANoticeAndTheGameComesBackWhenItGrows) {
     EXPECT_EQ(sim.cell(1, 25).bg, 15);
 }
 
+// Started in a terminal too small for the game, it shows the notice from the first frame on,
+// not the game wrapped over the small screen, and the start-up questions are asked all the same.
+TEST_F(ConsoleTest, ATerminalTooSmallFromTheStartShowsTheNoticeFromTheFirstFrame) {
+    sim.start_at_size(70, 20);
+    sim.send("\x1b[?0u\x1b[2;3R\x1b[?62c", sim.now_ms() + 20);
+    console.cls(16, 16);
+    console.locate(1, 1);
+    console.print(std::string(80, '#'));
+    console.query_terminal();
+    EXPECT_EQ(sim.text(24, 10, 24), "80x25 以上に広げて下さい");
+    EXPECT_FALSE(sim.shows("#"));
+    EXPECT_FALSE(sim.shows("━"));
+    EXPECT_EQ(console.traits().ambiguous, AmbiguousWidth::wide);
+    sim.resize(80, 25);
+    console.flush();
+    EXPECT_EQ(sim.row(1), std::string(80, '#'));
+    EXPECT_FALSE(sim.shows("80x25"));
+}
+
 TEST_F(ConsoleTest, AKeyHeldWhenTheNameIsTypedIsUpAfterwards) {
     sim.press(k_key_space, sim.now_ms());
     EXPECT_EQ(console.inkey(k_key_space), 1);

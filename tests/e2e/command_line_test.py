@@ -8,13 +8,14 @@ keeps the ranking in FILE, and an unusable FILE is left alone. A standard input 
 pipe closed by the other side) ends the game cleanly on the title and in the middle of a game:
 status 0, the terminal given back, the ranking as it was. With its keys from a file or a pipe
 and its output on a terminal, the game asks the terminal nothing, so that no answer reaches the
-shell.
+shell. Started in a terminal too small for it, the game shows the notice from its first frame.
 
 command_line_test.py --game PATH --case NAME
 """
 
 import argparse
 import os
+import signal
 import re
 import select
 import shutil
@@ -277,6 +278,7 @@ def ranking_option(args):
 # character, the device attributes.
 QUERIES = (b"\x1b[?u", b"\x1b[6n", b"\x1b[c")
 TUTORIAL_DESCRIPTION = "チュートリアル".encode()
+NOTICE = "80x25 以上に広げて下さい".encode()
 
 
 def shell_reads_after(game):
@@ -330,6 +332,29 @@ def keys_from_elsewhere(args):
             player.remove()
     if not failures:
         print("keys from elsewhere: no question asked, status 0, the shell reads only Enter")
+
+
+def small_terminal_at_start(args):
+    """Started in a 70 x 20 terminal, the game shows the notice and nothing of the title until
+    the terminal is large enough, then the whole title."""
+    player = Player()
+    game = GameOnPty(args.game, player.work, env=player.env(), size=(70, 20))
+    try:
+        check(game.wait_for(NOTICE), "no notice in a 70 x 20 terminal")
+        time.sleep(0.5)
+        check(TITLE not in game.written(), "the title was drawn in a 70 x 20 terminal")
+        check("\x1b[10;24H".encode() + NOTICE in game.written(), "the notice is not centred")
+        mark = len(game.written())
+        game.resize(80, 25)
+        check(game.wait_for(TITLE, 5.0, mark), "no title once the terminal was large enough")
+        game.kill(signal.SIGTERM)
+        game.wait_exit(5.0)
+    finally:
+        game.close()
+        player.remove()
+    if not failures:
+        print("a 70 x 20 terminal at start: the notice from the first frame, the title once "
+              "large enough")
 
 
 HISTORY = ("date\ttotal\tgrade\tlevel1\tlevel2\tlevel3\tlevel4\tlevel5\tlevel6\tseconds_left\t"
@@ -442,6 +467,7 @@ CASES = {
     "StatsReportIsPlainTextExceptOnATerminal": stats_report,
     "StatsReportInAShiftJisLocale": stats_in_shift_jis,
     "KeysFromElsewhereAskTheTerminalNothing": keys_from_elsewhere,
+    "ATerminalTooSmallAtStartShowsTheNoticeFirst": small_terminal_at_start,
 }
 
 

@@ -4,13 +4,15 @@ The game is the session leader with the pty as its controlling terminal, as unde
 emulator: Ctrl-Z on the pty stops it, closing the pty hangs it up. Everything it writes is
 collected by a reader thread, so that it never blocks on a full terminal. The test answers the
 start-up queries as a terminal would, optionally as one with the kitty keyboard protocol. The
-keys may come from elsewhere (a file or a pipe) while the output goes to the terminal.
+terminal is 80 x 25 unless told otherwise, and the keys may come from elsewhere (a file or a
+pipe) while the output goes to the terminal.
 """
 
 import fcntl
 import os
 import resource
 import signal
+import struct
 import subprocess
 import sys
 import termios
@@ -36,11 +38,11 @@ def report(failures):
 
 class GameOnPty:
     def __init__(self, game, work_dir, kitty=False, file_size_limit=None,
-                 kill_after_answer=None, under_shell=False, sound_file=None, keys_from=None,
-                 env=None):
+                 kill_after_answer=None, under_shell=False, sound_file=None, size=(80, 25),
+                 keys_from=None, env=None):
         self.master, self.slave = os.openpty()
         self.slave_path = os.ttyname(self.slave)
-        fcntl.ioctl(self.slave, termios.TIOCSWINSZ, b"\x19\x00\x50\x00\x00\x00\x00\x00")
+        self.resize(*size)
         self.stty_before = self.stty()
         self.kitty = kitty
         self._kill_after_answer = kill_after_answer
@@ -113,6 +115,10 @@ class GameOnPty:
                         while time.monotonic() < deadline:
                             pass
                         self.kill()
+
+    def resize(self, columns, rows):
+        """Sets the terminal's size; the game, in the terminal's foreground, hears of it."""
+        fcntl.ioctl(self.slave, termios.TIOCSWINSZ, struct.pack("HHHH", rows, columns, 0, 0))
 
     def written(self):
         with self._lock:

@@ -95,6 +95,8 @@ public:
     // input has ended.
     void add_line(std::string line) { lines_.push_back(std::move(line)); }
     void resize(int cols, int rows);
+    // The terminal's size from the start: no resize is ever reported.
+    void start_at_size(int cols, int rows) { size_ = {cols, rows}; }
     // Whether the game is reading a typed line, and whether any input is still to come.
     [[nodiscard]] bool reading_line() const { return line_input_; }
     [[nodiscard]] bool input_to_come() const { return !input_.empty(); }

@@ -52,8 +52,13 @@ bool TerminalBackend::query(const Frame& frame) {
     if (!platform_.input_is_terminal()) {
         return false;  // the answers would reach the shell, not the game
     }
-    // The probe character goes to row 2, because a report for row 1 column 2 reads like a key.
-    emit("\x1b[?u\x1b[2;1H\xe2\x94\x81\x1b[6n\x1b[c");
+    // The questions are asked whatever the terminal's size, so they go out past the notice of
+    // a terminal too small for the game. The probe character goes to row 2, because a report
+    // for row 1 column 2 reads like a key.
+    if (!size_checked_) {
+        fit_to_terminal(frame, false);
+    }
+    out_ += "\x1b[?u\x1b[2;1H\xe2\x94\x81\x1b[6n\x1b[c";
     query_answered_ = false;
     traits_.kitty_keyboard = false;
     traits_.ambiguous = AmbiguousWidth::narrow;
@@ -68,13 +73,22 @@ bool TerminalBackend::query(const Frame& frame) {
             events.clear();
         }
     }
-    // Whatever the probe drew is wiped; the terminal cursor no longer stands where we think.
-    emit("\x1b[2;1H\x1b[2K");
-    terminal_x_ = 0;
+    wipe_probe();
     if (traits_.kitty_keyboard) {
         platform_.set_keyboard_protocol(true);
     }
     return true;
+}
+
+// Whatever the probe drew is wiped, or the notice painted again over it; the terminal cursor
+// no longer stands where we think.
+void TerminalBackend::wipe_probe() {
+    if (too_small_) {
+        paint_small_terminal_notice(platform_.terminal_size());
+    } else {
+        emit("\x1b[2;1H\x1b[2K");
+    }
+    terminal_x_ = 0;
 }
 
 void TerminalBackend::answer_query(const InputEvent& event) {
@@ -252,8 +266,9 @@ void TerminalBackend::emit_char(char32_t ch, int width) {
 }
 
 void TerminalBackend::flush(const Frame& frame) {
-    if (platform_.take_redraw_request()) {
-        handle_redraw_request(frame);
+    const bool redraw = platform_.take_redraw_request();
+    if (redraw || !size_checked_) {
+        fit_to_terminal(frame, redraw);
     }
     repair_split_cells(frame.screen);
     // Colours and a move the game asked for last reach the terminal even with nothing drawn
@@ -272,29 +287,36 @@ void TerminalBackend::flush(const Frame& frame) {
     }
 }
 
-void TerminalBackend::handle_redraw_request(const Frame& frame) {
+// A terminal below 80 x 25 shows the notice instead of the game, from the first frame on. One
+// resized, or the game resumed, gets the whole screen again once it is large enough.
+void TerminalBackend::fit_to_terminal(const Frame& frame, bool redraw) {
+    size_checked_ = true;
     const TermSize size = platform_.terminal_size();
     const bool small = size.cols < k_screen_cols || size.rows < k_screen_rows;
-    too_small_ = false;
+    if (!small && !redraw) {
+        return;
+    }
+    too_small_ = small;
     out_.clear();
     if (small) {
         paint_small_terminal_notice(size);
-        too_small_ = true;
         return;
     }
     repaint(frame);
 }
 
+// Written past the hold on output while the terminal is too small: the notice is what it
+// shows then.
 void TerminalBackend::paint_small_terminal_notice(TermSize size) {
     static constexpr std::string_view k_notice = "80x25 以上に広げて下さい";
     constexpr int k_notice_columns = 24;
     const int x = std::max(1, (size.cols - k_notice_columns) / 2 + 1);
     const int y = std::max(1, (size.rows + 1) / 2);
-    emit("\x1b[0m\x1b[2J");
     std::array<char, 24> sequence{};
     const int length = std::snprintf(sequence.data(), sequence.size(), "\x1b[%d;%dH", y, x);
-    emit(std::string_view(sequence.data(), static_cast<std::size_t>(length)));
-    emit(k_notice);
+    out_ += "\x1b[0m\x1b[2J";
+    out_ += std::string_view(sequence.data(), static_cast<std::size_t>(length));
+    out_ += k_notice;
     terminal_x_ = 0;
     pen_fg_ = -1;
     pen_bg_ = -1;

@@ -51,7 +51,8 @@ private:
     void forget_split_cells(int x, int y, int width);
     void repair_split_cells(const ScreenBuffer& screen);
     void answer_query(const InputEvent& event);
-    void handle_redraw_request(const Frame& frame);
+    void wipe_probe();
+    void fit_to_terminal(const Frame& frame, bool redraw);
     void repaint(const Frame& frame);
     void paint_small_terminal_notice(TermSize size);
 
@@ -66,6 +67,7 @@ private:
     int pen_bg_ = -1;
     bool move_pending_ = false;  // the game moved the cursor and has drawn nothing since
     bool too_small_ = false;     // the terminal is below 80 x 25: draw only in the buffer
+    bool size_checked_ = false;  // the terminal's size was looked at for the first frame
     bool colour_stale_ = false;  // the game set colours that are not sent yet
     bool query_answered_ = false;
     // Halves of full-width characters left behind by overwrites, drawn again as the output is
