@@ -70,6 +70,9 @@ public:
     virtual bool clear(int fg, int bg) = 0;
     // Makes the output show the frame; nothing the game drew is held back.
     virtual void flush(const Frame& frame) = 0;
+    // Whether, since the last flush, a notice covers the screen instead of the frame (an output
+    // too small for the game): the game cannot be played, and its clock stands still.
+    [[nodiscard]] virtual bool covered() const { return false; }
 
     // Appends the input events that came since the last call, in the order they came and
     // stamped with time_ms, and tells whether any came: the caller reads again until none

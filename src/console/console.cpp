@@ -110,6 +110,8 @@ void Console::attach(Platform& platform, ConsoleBackend& backend) {
     tracker_.set_exact(backend_->exact_keys());
     pending_events_.clear();
     pending_words_.clear();
+    covered_ms_ = 0;
+    covered_since_.reset();
     screen_.clear(fg_, bg_);
     set_cursor(true, 8);
 }
@@ -236,7 +238,27 @@ void Console::put_char(char32_t ch) {
 
 std::uint64_t Console::now() {
     flush();
-    return platform_ != nullptr ? platform_->now_ms() : 0;
+    return platform_ != nullptr ? game_time(platform_->now_ms()) : 0;
+}
+
+// The platform's clock less the time the notice covered the screen: while it does, the game's
+// clock stands where it was when the notice went up.
+std::uint64_t Console::game_time(std::uint64_t platform_ms) const {
+    return covered_since_.value_or(platform_ms) - covered_ms_;
+}
+
+// The notice goes up and comes down only as the output is written.
+void Console::note_cover() {
+    if (backend_->covered() == covered_since_.has_value()) {
+        return;
+    }
+    const std::uint64_t platform_ms = platform_->now_ms();
+    if (covered_since_) {
+        covered_ms_ += platform_ms - *covered_since_;
+        covered_since_.reset();
+    } else {
+        covered_since_ = platform_ms;
+    }
 }
 
 void Console::wait(std::uint64_t ms) {
@@ -251,13 +273,18 @@ void Console::idle_until(std::uint64_t deadline) {
     if (platform_ == nullptr) {
         return;
     }
-    platform_->wait_input(deadline);
+    // While the notice covers the screen the game's deadline moves away as fast as the time
+    // goes: the wait lasts what is left of it, and the caller waits again.
+    const std::uint64_t platform_ms = platform_->now_ms();
+    const std::uint64_t game_ms = game_time(platform_ms);
+    platform_->wait_input(platform_ms + (deadline > game_ms ? deadline - game_ms : 0));
     take_input();
 }
 
 void Console::flush() {
     if (platform_ != nullptr) {
         backend_->flush(frame());
+        note_cover();
     }
 }
 

@@ -10,6 +10,7 @@
 #include <cstdarg>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -74,14 +75,17 @@ public:
     // 280 to 282 and 287), -1 when the joystick does not answer.
     int inkey(int code);
 
-    // The millisecond clock. Writes out what was drawn first, since a clock read may end a wait.
+    // The game's millisecond clock: the platform's, standing still while a notice covers the
+    // screen (a terminal too small for the game). Writes out what was drawn first, since a clock
+    // read may end a wait.
     std::uint64_t now();
     // The platform's calendar and a seed for the random draws; 0 with no terminal attached.
     std::time_t calendar_time() { return platform_ != nullptr ? platform_->calendar_time() : 0; }
     unsigned random_seed() { return platform_ != nullptr ? platform_->random_seed() : 0; }
-    // Busy wait of ms milliseconds on the clock: nothing the game drew is held back meanwhile.
+    // Busy wait of ms milliseconds on the game's clock: nothing the game drew is held back
+    // meanwhile.
     void wait(std::uint64_t ms);
-    // Gives the processor away until the clock reaches deadline or a key arrives.
+    // Gives the processor away until the game's clock reaches deadline or a key arrives.
     void idle_until(std::uint64_t deadline);
     // Writes out everything gathered so far in one write.
     void flush();
@@ -124,6 +128,8 @@ private:
     };
 
     [[nodiscard]] Frame frame() const;
+    [[nodiscard]] std::uint64_t game_time(std::uint64_t platform_ms) const;
+    void note_cover();
     void put_char(char32_t ch);
     void take_input();
     bool take_events(InputEvents& events);
@@ -149,6 +155,10 @@ private:
     std::vector<InputEvent> pending_events_;
     std::map<std::int32_t, Voice> voices_;
     std::string pending_words_;
+    // On the platform's clock: how long notices have covered the screen, and since when the
+    // one up now has.
+    std::uint64_t covered_ms_ = 0;
+    std::optional<std::uint64_t> covered_since_;
     ScreenBuffer screen_;
 };
 

@@ -68,7 +68,8 @@ class Platform {
 public:
     virtual ~Platform() = default;
 
-    // Milliseconds on a monotonic 64-bit clock; never goes back.
+    // Milliseconds on a monotonic 64-bit clock; never goes back, and stands still while the
+    // program is stopped (Ctrl-Z): time the player cannot play is not the game's.
     virtual std::uint64_t now_ms() = 0;
 
     // The calendar: seconds since the epoch, as std::time gives them.

@@ -5,11 +5,12 @@ emulator: Ctrl-Z on the pty stops it, closing the pty hangs it up. Everything it
 collected by a reader thread, so that it never blocks on a full terminal. The test answers the
 start-up queries as a terminal would, optionally as one with the kitty keyboard protocol. The
 terminal is 80 x 25 unless told otherwise, and the keys may come from elsewhere (a file or a
-pipe) while the output goes to the terminal.
+pipe) while the output goes to the terminal. screen_of() reads back what the terminal shows.
 """
 
 import fcntl
 import os
+import re
 import resource
 import signal
 import struct
@@ -18,6 +19,7 @@ import sys
 import termios
 import threading
 import time
+import unicodedata
 
 KEY_RIGHT = b"\x1b[C"
 KEY_LEFT = b"\x1b[D"
@@ -194,6 +196,60 @@ class GameOnPty:
             if fd >= 0:
                 os.close(fd)
         self.master = self.slave = -1
+
+
+CSI = re.compile(r"\x1b\[([?<>=]?)([0-9;:]*)([@-~])|\x1b.|(.)", re.S)
+
+
+def screen_of(output, columns=80, rows=25):
+    """The characters a terminal shows after the game's output, row by row, as lists of cells:
+    moves, clears and text only. A wide character takes its cell and leaves the next empty; a
+    character that does not fit on the row is not shown."""
+    cells = [[" "] * columns for _ in range(rows)]
+    x = y = 0
+    for match in CSI.finditer(output.decode("utf-8", "replace")):
+        prefix, params, final, char = match.groups()
+        if final == "H" and not prefix:
+            numbers = [int(n) if n else 1 for n in params.split(";")] + [1, 1]
+            y, x = min(numbers[0], rows) - 1, min(numbers[1], columns) - 1
+        elif final == "J" and params == "2":
+            cells = [[" "] * columns for _ in range(rows)]
+        elif final == "K" and params == "2":
+            cells[y] = [" "] * columns
+        elif char == "\r":
+            x = 0
+        elif char is not None and char >= " ":
+            width = 2 if unicodedata.east_asian_width(char) in "WF" else 1
+            if x + width <= columns:
+                cells[y][x:x + width] = [char] + [""] * (width - 1)
+            x += width
+    return cells
+
+
+# The large digits, three rows of three characters each, as the game draws them.
+DIGIT_FONT = [
+    ("┏━┓", "┃　┃", "┗━┛"), ("　┫　", "　┃　", "　┻　"), ("┏━┓", "┏━┛", "┗━┛"),
+    ("　━┓", "　━┫", "　━┛"), ("┃　┃", "┗━┫", "　　┃"), ("┏━━", "┗━┓", "━━┛"),
+    ("┏━━", "┣━┓", "┗━┛"), ("┏━┓", "　　┃", "　　┃"), ("┏━┓", "┣━┫", "┗━┛"),
+    ("┏━┓", "┗━┫", "━━┛"),
+]
+# The TIME readout: the left columns of its four digits on rows 23 to 25, the point after two.
+TIME_COLUMNS = (54, 60, 68, 74)
+TIME_TOP_ROW = 23
+
+
+def readout(output):
+    """The seconds the TIME readout shows after the output, or None when it shows no number.
+    Every character of a digit takes two cells, drawn narrow with a companion or wide."""
+    cells = screen_of(output)
+    digits = ""
+    for column in TIME_COLUMNS:
+        glyph = tuple("".join(cells[TIME_TOP_ROW - 1 + row][column - 1 + offset]
+                              for offset in (0, 2, 4)) for row in range(3))
+        if glyph not in DIGIT_FONT:
+            return None
+        digits += str(DIGIT_FONT.index(glyph))
+    return int(digits) / 100
 
 
 def run_as_shell(command):

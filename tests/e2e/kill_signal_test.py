@@ -9,7 +9,8 @@ the main screen back, in that order. Under a file-size limit smaller than what t
 writes, the game goes on and still answers keys. Ctrl-Z stops the game with the terminal given
 back, and a resume takes it again and repaints the whole screen. Closing the terminal (a closed
 pty, a killed tmux pane) ends the game. Ctrl-Z in the middle of the name entry, then a resume,
-still takes the typed name.
+still takes the typed name. Ctrl-Z while the player answers, a few seconds stopped and a resume:
+the TIME readout goes on from where it stood.
 """
 
 import argparse
@@ -24,7 +25,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from kill_pty import (ENTER_SCREEN, LEAVE, POP_KEYBOARD, PUSH_KEYBOARD, KEY_RIGHT,  # noqa: E402
-                      KEY_SPACE, GameOnPty, report)
+                      KEY_SPACE, GameOnPty, readout, report)
 
 TITLE_HELP = b"[SPACE]"
 CTRL_Z = b"\x1a"
@@ -39,6 +40,7 @@ ENDING_SIGNALS = (signal.SIGHUP, signal.SIGQUIT, signal.SIGINT, signal.SIGTERM, 
 # Less than one second of the sound output's mix, which it writes to a file here.
 SOUND_FILE_LIMIT = 100_000
 TUTORIAL_DESCRIPTION = "チュートリアル".encode()
+STOPPED_SECONDS = 4
 
 failures = []
 
@@ -209,17 +211,22 @@ def closed_terminal(args, work):
             tmx("kill-server")
 
 
+def start_a_game(game):
+    """From the title to the opening of a game."""
+    game.send(b"\x1b[D")
+    opening = "全6ステージを走破せよ".encode()
+    while not game.wait_for(opening, 2.0) and game.process.poll() is None:
+        game.send(KEY_SPACE)
+
+
 def stop_during_name_entry(args, work):
     # The fifth place needs no points at all, so an untouched game ends in a rank-in.
     record = struct.Struct("<i52s")
     with open(os.path.join(work, "Rank.dat"), "wb") as out:
         out.write(b"".join(record.pack(0, b"") for _ in range(5)) + bytes(56))
     game = start(args, work, kitty=False)
-    game.send(b"\x1b[D")
     # Left unanswered, the game runs out of time soonest; answers would win or lose seconds.
-    opening = "全6ステージを走破せよ".encode()
-    while not game.wait_for(opening, 2.0) and game.process.poll() is None:
-        game.send(KEY_SPACE)
+    start_a_game(game)
     game.wait_for("RESULT".encode(), 150.0)
     prompt = "名前をエントリーして下さい".encode()
     deadline = time.monotonic() + 60
@@ -249,6 +256,42 @@ def stop_during_name_entry(args, work):
     game.close()
 
 
+def reach_the_first_answer(game):
+    """From the title into the first question's answer phase, the clock running."""
+    start_a_game(game)
+    mark = len(game.written())
+    return game.wait_for("△".encode(), 30.0, mark)
+
+
+def stop_while_answering(args, work):
+    game = start(args, work, kitty=False)
+    if not check(reach_the_first_answer(game), "stop while answering: no answer phase"):
+        game.close()
+        return
+    time.sleep(1.0)
+    game.send(CTRL_Z)
+    check(game.wait_state("T"), "stop while answering: Ctrl-Z did not stop the game")
+    game.drain()
+    at_stop = readout(game.written())
+    time.sleep(STOPPED_SECONDS)
+    mark = len(game.written())
+    game.kill(signal.SIGCONT)
+    check(game.wait_for(b"\x1b[25;1H", 5.0, mark), "stop while answering: no repaint on resume")
+    time.sleep(0.5)
+    after = readout(game.written())
+    if check(at_stop is not None and after is not None,
+             f"stop while answering: readouts {at_stop} and {after}"):
+        # Half a second played after the resume; the time stopped is not the game's.
+        played = at_stop - after
+        if check(0.2 <= played <= 1.5, f"stop while answering: {at_stop:.2f} at the stop, "
+                 f"{after:.2f} after the resume"):
+            print(f"Ctrl-Z while answering: {at_stop:.2f} at the stop, {after:.2f} half a "
+                  f"second after the resume from {STOPPED_SECONDS} s stopped")
+    game.kill(signal.SIGTERM)
+    game.wait_exit(5.0)
+    game.close()
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--game", required=True)
@@ -259,6 +302,7 @@ def main():
         fatal_signals(args, work)
         file_size_limit(args, work)
         stop_and_resume(args, work)
+        stop_while_answering(args, work)
         closed_terminal(args, work)
         if not args.skip_name_entry:
             stop_during_name_entry(args, work)

@@ -186,6 +186,40 @@ TEST_F(AnswerTest, HoldingAnArrowMovesTheCursorOnePlaceWhileTheClockRuns) {
     EXPECT_NE(std::find(readouts.begin(), readouts.end(), "19.00"), readouts.end());
 }
 
+// Four seconds with the terminal too small, the notice over the screen: the readout goes on
+// from where it stood, and the reaction time leaves those seconds out.
+TEST_F(AnswerTest, TheClockStandsStillWhileTheNoticeCoversTheScreen) {
+    if (on_system_console()) {
+        GTEST_SKIP() << "the notice of a terminal too small for the game";
+    }
+    set_up_question(4);
+    const std::uint64_t t0 = now();
+    std::string before_shrinking;
+    std::string after_growing;
+    bool shrunk = false;
+    bool grown = false;
+    sim.on_wait([&](SimPlatform& s) {
+        if (!shrunk && s.now_ms() >= t0 + 1000) {
+            before_shrinking = read_time(s);
+            s.resize(40, 10);
+            shrunk = true;
+        } else if (shrunk && !grown && s.now_ms() >= t0 + 5000) {
+            s.resize(80, 25);
+            grown = true;
+        } else if (grown && after_growing.empty() && s.now_ms() >= t0 + 5100) {
+            after_growing = read_time(s);
+        }
+    });
+    sim.tap(k_key_space, t0 + 6000, 10);
+
+    const std::optional<Answer> given = answer();
+
+    ASSERT_TRUE(given);
+    EXPECT_EQ(before_shrinking, "19.00");
+    EXPECT_EQ(after_growing, "18.89");  // 1.1 s played, as the readout truncates it
+    EXPECT_EQ(given->reaction_ms, 2000U);
+}
+
 TEST_F(AnswerTest, ArrowsStopAtTheEndsWithoutASound) {
     set_up_question(3);
     const std::uint64_t t0 = now();

@@ -32,6 +32,9 @@ public:
     bool clear(int fg, int bg) override;
     void flush(const Frame& frame) override;
 
+    // While the terminal is too small for the game and the notice covers it.
+    [[nodiscard]] bool covered() const override { return too_small_; }
+
     bool read_events(InputEvents& out, std::uint64_t time_ms) override;
     void begin_line() override;
     void end_line() override;

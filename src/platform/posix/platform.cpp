@@ -6,6 +6,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -28,7 +29,12 @@ struct Session {
     volatile sig_atomic_t active = 0;
     volatile sig_atomic_t keyboard_pushed = 0;
     volatile sig_atomic_t redraw_requested = 0;
+    // How long the game has been stopped (Ctrl-Z) in all: its clock stands still meanwhile.
+    std::atomic<std::int64_t> stopped_ns{0};
 };
+
+// The stop handler adds to it, so it must never take a lock.
+static_assert(std::atomic<std::int64_t>::is_always_lock_free);
 
 Session session;
 
@@ -48,6 +54,19 @@ constexpr int k_fatal_signals[] = {SIGINT,  SIGTERM, SIGHUP, SIGQUIT, SIGABRT,
 // gives the terminal back.
 constexpr std::size_t k_signal_stack_bytes = 64 * 1024;
 alignas(16) char signal_stack[k_signal_stack_bytes];
+
+// Async-signal-safe, like everything the handlers call.
+std::int64_t monotonic_ns() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1000000000 +
+           static_cast<std::int64_t>(now.tv_nsec);
+}
+
+// The monotonic clock, less the time the game was stopped.
+std::int64_t game_clock_ns() {
+    return monotonic_ns() - session.stopped_ns.load();
+}
 
 void write_all(int fd, const char* data, std::size_t size) {
     while (size > 0) {
@@ -121,7 +140,9 @@ void on_stop_signal(int /*signal_number*/) {
     sigemptyset(&unblock);
     sigaddset(&unblock, SIGTSTP);
     sigprocmask(SIG_UNBLOCK, &unblock, nullptr);
+    const std::int64_t stopped_at = monotonic_ns();
     std::raise(SIGTSTP);
+    session.stopped_ns += monotonic_ns() - stopped_at;
     // Running again: take the terminal back and have the screen repainted.
     std::signal(SIGTSTP, on_stop_signal);
     if (session.active != 0) {
@@ -238,10 +259,7 @@ void PosixPlatform::end_session() {
 }
 
 std::uint64_t PosixPlatform::now_ms() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<std::uint64_t>(now.tv_sec) * 1000U +
-           static_cast<std::uint64_t>(now.tv_nsec) / 1000000U;
+    return static_cast<std::uint64_t>(game_clock_ns() / 1000000);
 }
 
 std::time_t PosixPlatform::calendar_time() {
@@ -254,10 +272,7 @@ unsigned PosixPlatform::random_seed() {
 }
 
 void PosixPlatform::wait_input(std::uint64_t deadline_ms) {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    const auto now_ns =
-        static_cast<std::int64_t>(now.tv_sec) * 1000000000 + static_cast<std::int64_t>(now.tv_nsec);
+    const std::int64_t now_ns = game_clock_ns();
     const auto deadline_ns = static_cast<std::int64_t>(deadline_ms) * 1000000;
     if (session.input_ended) {
         input_has_ended();

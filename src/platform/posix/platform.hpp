@@ -2,7 +2,8 @@
 
 // The real terminal: raw mode and the alternate screen for the whole run, and the terminal put
 // back exactly as it was found on every way out (normal exit, interrupt, termination, hang-up,
-// quit, a fatal error); Ctrl-Z suspends with the terminal restored and resumes with a repaint.
+// quit, a fatal error); Ctrl-Z suspends with the terminal restored and resumes with a repaint,
+// the clock standing still meanwhile.
 // A standard input that ends (a file, a pipe, a closed descriptor) ends the game wherever it
 // is, with status 0: no key can ever come again.
 
