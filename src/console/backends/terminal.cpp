@@ -41,6 +41,7 @@ void TerminalBackend::start() {
     pen_bg_ = -1;
     move_pending_ = false;
     too_small_ = false;
+    size_checked_ = false;
     colour_stale_ = false;
     split_cells_.clear();
     decoder_.reset();

@@ -52,7 +52,7 @@ constexpr int k_fatal_signals[] = {SIGINT,  SIGTERM, SIGHUP, SIGQUIT, SIGABRT,
 
 // The handlers run on a stack of their own, so that a crash on a stack that has run out still
 // gives the terminal back.
-constexpr std::size_t k_signal_stack_bytes = 64 * 1024;
+constexpr std::size_t k_signal_stack_bytes = std::size_t{64} * 1024;
 alignas(16) char signal_stack[k_signal_stack_bytes];
 
 // Async-signal-safe, like everything the handlers call.
