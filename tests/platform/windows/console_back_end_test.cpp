@@ -8,15 +8,20 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "console/backends/windows/console.hpp"
 #include "console/console.hpp"
 #include "console/text.hpp"
 #include "game_fixture.hpp"
 #include "platform/windows/audio.hpp"
 #include "platform/windows/platform.hpp"
 #include "platform/windows/system.hpp"
+#include "play/answer.hpp"
 #include "play/normal_mode.hpp"
 #include "play/play_state.hpp"
+#include "play/question_table.hpp"
+#include "play/scrolling_question.hpp"
 #include "screens/result_screen.hpp"
 #include "shell/title_screen.hpp"
 
@@ -121,6 +126,49 @@ TEST_F(ConsoleBackEndTest, TheResultScreenStandsOnTheConsoleCellForCell) {
     sim.add_line("WINE");
     result_screen();
     EXPECT_TRUE(seen_);
+}
+
+// A frame reaches the console whole: each tick of a scrolling question and each pass of the
+// answer's readout is one call, the changed cells with their colours; with the cursor hidden
+// nothing else is called, and a frame that changes nothing (the row not yet in sight) calls
+// nothing.
+TEST_F(ConsoleBackEndTest, EachFrameIsOneConsoleCallAndAnUnchangedFrameNone) {
+    struct Case {
+        const char* run;
+        std::function<void()> play;
+    };
+    const Case cases[] = {
+        {"scroll", [] { scroll_row(question_row(1)); }},
+        {"readout", [] { choose_answer(4); }},
+    };
+    for (const Case& c : cases) {
+        reset_play_state();
+        play.level = 1;
+        play.stage = 1;
+        console.set_cursor(false, 0);
+        console.cls(0, 15);
+        console.flush();
+        std::vector<std::uint64_t> calls;
+        std::uint64_t before = console_output_calls();
+        sim.on_wait([&calls, &before](SimPlatform&) {
+            calls.push_back(console_output_calls() - before);
+            before = console_output_calls();
+        });
+        c.play();
+        sim.clear_wait_looks();
+        // The first frame also holds what the run drew before its first tick.
+        ASSERT_GT(calls.size(), 2U) << c.run;
+        std::size_t drawn = 0;
+        for (std::size_t frame = 1; frame < calls.size(); ++frame) {
+            ASSERT_LE(calls[frame], 1U) << c.run << ", frame " << frame;
+            drawn += calls[frame];
+        }
+        EXPECT_GT(2 * drawn, calls.size()) << c.run;
+        expect_console_shows_the_screen();
+        const std::uint64_t settled = console_output_calls();
+        console.flush();
+        EXPECT_EQ(console_output_calls(), settled) << c.run;
+    }
 }
 
 TEST_F(ConsoleBackEndTest, ClearingFillsTheWholeBufferAndHomesTheCursor) {

@@ -1,10 +1,11 @@
 #include "console/backends/windows/console.hpp"
 
+#include <algorithm>
 #include <array>
+#include <atomic>
 #include <string>
 
 #include "console/text.hpp"
-#include "platform/code_page.hpp"
 #include "platform/windows/system.hpp"
 
 namespace kal {
@@ -27,26 +28,59 @@ bool is_valid(HANDLE handle) {
     return handle != INVALID_HANDLE_VALUE && handle != nullptr;
 }
 
-// Code page 932 bytes of the characters, each that code page 932 lacks as "?" over its columns.
-std::string cp932_text(const std::u32string& characters) {
-    std::string utf8;
-    for (const char32_t ch : characters) {
-        append_utf8(utf8, ch);
+// What a trailing cell holds on a console that keeps a full-width character in one cell
+// (Wine's, which draws its cells one after another on a terminal where the character already
+// covers the next column): DEL, which terminals ignore, so that every cell after it still
+// stands in its own column.
+constexpr wchar_t k_packed_trailing_unit = 0x7F;
+
+// The character of a cell as the console takes it: "?" for one that code page 932 lacks, as
+// the game's texts are held to that code page.
+wchar_t console_unit(char32_t ch) {
+    if (ch < 0x80) {
+        return static_cast<wchar_t>(ch);
     }
-    std::string bytes;
-    if (utf8_to_cp932_bytes(utf8, bytes)) {
-        return bytes;
+    return ch <= 0xFFFF && cp932_holds(ch) ? static_cast<wchar_t>(ch) : L'?';
+}
+
+// The rectangle of a frame's cells that the console is sent, 1-based and inclusive.
+struct Region {
+    int left = k_screen_cols + 1;
+    int top = k_screen_rows + 1;
+    int right = 0;
+    int bottom = 0;
+
+    [[nodiscard]] bool empty() const { return right < left; }
+    [[nodiscard]] int width() const { return right - left + 1; }
+    [[nodiscard]] int height() const { return bottom - top + 1; }
+    void take(int x, int y) {
+        left = std::min(left, x);
+        right = std::max(right, x);
+        top = std::min(top, y);
+        bottom = std::max(bottom, y);
     }
-    bytes.clear();
-    for (const char32_t ch : characters) {
-        std::string one;
-        append_utf8(one, ch);
-        if (!utf8_to_cp932_bytes(one, bytes)) {
-            bytes.append(static_cast<std::size_t>(cp932_width(ch)), '?');
+};
+
+// Widens the region until no full-width character stands half inside it.
+void take_whole_characters(const ScreenBuffer& screen, Region& region) {
+    bool widened = true;
+    while (widened) {
+        widened = false;
+        for (int y = region.top; y <= region.bottom; ++y) {
+            if (region.left > 1 && screen.at(region.left, y).width == 0) {
+                --region.left;
+                widened = true;
+            }
+            if (region.right < k_screen_cols && screen.at(region.right, y).width == 2) {
+                ++region.right;
+                widened = true;
+            }
         }
     }
-    return bytes;
 }
+
+// The calls that changed what the console shows, for the tests and the bench.
+std::atomic<std::uint64_t> output_calls{0};
 
 class WindowsConsole final : public ConsoleBackend {
 public:
@@ -72,10 +106,12 @@ private:
         bool pending = false;
     };
 
+    void learn_full_width_layout();
     void clear_screen_buffer();
-    void write_row(const ScreenBuffer& screen, int y);
+    [[nodiscard]] Region changed_region(const ScreenBuffer& screen);
+    void write_region(const ScreenBuffer& screen, const Region& region);
+    void fill_cells(const ScreenBuffer& screen, int x, int y, CHAR_INFO* cells) const;
     void show_cursor(const CursorInfo& cursor, int x, int y);
-    void set_attribute(WORD attribute);
     void add_key(const KEY_EVENT_RECORD& key, InputEvents& out, std::uint64_t time_ms);
     void add_text(wchar_t unit, InputEvents& out, std::uint64_t time_ms);
     Cell& shown(int x, int y) {
@@ -87,11 +123,14 @@ private:
     TerminalTraits traits_;
     Clear clear_;
     // What the console shows; until the first show, and after the console's buffer changed
-    // size, nothing is known and every row is written.
+    // size, nothing is known and every cell is written.
     std::array<Cell, static_cast<std::size_t>(k_screen_cols* k_screen_rows)> shown_{};
     bool shown_known_ = false;
-    WORD attribute_ = 0;
-    bool attribute_known_ = false;
+    // Whether the console lays a full-width character over two cells, as Windows does, or
+    // keeps it in one, as Wine does; learnt before the first frame.
+    bool layout_known_ = false;
+    bool full_width_in_two_cells_ = true;
+    std::array<CHAR_INFO, static_cast<std::size_t>(k_screen_cols* k_screen_rows)> cells_{};
     CursorInfo cursor_{};
     bool cursor_known_ = false;
     COORD cursor_at_{-1, -1};
@@ -106,6 +145,23 @@ bool WindowsConsole::clear(int fg, int bg) {
     return true;
 }
 
+// One full-width character written as text at the first cell: the cursor goes two cells on
+// where the console gives it two. The first frame, written whole, covers it again.
+void WindowsConsole::learn_full_width_layout() {
+    layout_known_ = true;
+    const wchar_t wide = 0x3042;  // HIRAGANA LETTER A
+    DWORD written = 0;
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (SetConsoleCursorPosition(out_, COORD{0, 0}) != 0 &&
+        WriteConsoleW(out_, &wide, 1, &written, nullptr) != 0 &&
+        GetConsoleScreenBufferInfo(out_, &info) != 0) {
+        full_width_in_two_cells_ = info.dwCursorPosition.X != 1;
+    }
+    output_calls += 2;
+    cursor_at_ = COORD{-1, -1};
+    shown_known_ = false;
+}
+
 // The whole screen buffer, its size and not only the window: every cell's attribute, then every
 // cell's character, and the cursor to the first cell.
 void WindowsConsole::clear_screen_buffer() {
@@ -117,49 +173,73 @@ void WindowsConsole::clear_screen_buffer() {
         DWORD done = 0;
         FillConsoleOutputAttribute(out_, attribute_of(blank), cells, COORD{0, 0}, &done);
         FillConsoleOutputCharacterA(out_, ' ', cells, COORD{0, 0}, &done);
+        output_calls += 2;
         shown_.fill(blank);
     }
     SetConsoleCursorPosition(out_, COORD{0, 0});
+    ++output_calls;
     cursor_at_ = COORD{0, 0};
 }
 
-void WindowsConsole::set_attribute(WORD attribute) {
-    if (!attribute_known_ || attribute != attribute_) {
-        SetConsoleTextAttribute(out_, attribute);
-        attribute_ = attribute;
-        attribute_known_ = true;
+// The cells that differ from what the console shows, or every cell when that is not known.
+Region WindowsConsole::changed_region(const ScreenBuffer& screen) {
+    Region region;
+    for (int y = 1; y <= k_screen_rows; ++y) {
+        for (int x = 1; x <= k_screen_cols; ++x) {
+            if (!shown_known_ || !same_cell(screen.at(x, y), shown(x, y))) {
+                region.take(x, y);
+            }
+        }
+    }
+    if (!region.empty()) {
+        take_whole_characters(screen, region);
+    }
+    return region;
+}
+
+// The console's cell or cells for the game's cell at x, y: a full-width character is a leading
+// cell and a trailing one, both with the character where the console lays it over two cells.
+void WindowsConsole::fill_cells(const ScreenBuffer& screen, int x, int y, CHAR_INFO* cells) const {
+    const Cell& cell = screen.at(x, y);
+    CHAR_INFO& out = cells[0];
+    out.Attributes = attribute_of(cell);
+    if (cell.width == 0) {
+        const wchar_t lead = console_unit(screen.at(x - 1, y).ch);
+        out.Char.UnicodeChar =
+            full_width_in_two_cells_ || lead == L'?' ? lead : k_packed_trailing_unit;
+        out.Attributes |= lead == L'?' ? 0 : COMMON_LVB_TRAILING_BYTE;
+        return;
+    }
+    out.Char.UnicodeChar = console_unit(cell.ch);
+    if (cell.width == 2 && out.Char.UnicodeChar != L'?') {
+        out.Attributes |= COMMON_LVB_LEADING_BYTE;
     }
 }
 
-// A changed row is written whole from its first column, one write per run of one colour pair:
-// a full-width character then never stands half overwritten, and the writes of a frame stay
-// few.
-void WindowsConsole::write_row(const ScreenBuffer& screen, int y) {
-    SetConsoleCursorPosition(out_, COORD{0, static_cast<SHORT>(y - 1)});
-    cursor_at_ = COORD{-1, -1};
-    int x = 1;
-    std::u32string run;
-    while (x <= k_screen_cols) {
-        const WORD attribute = attribute_of(screen.at(x, y));
-        run.clear();
-        for (; x <= k_screen_cols && attribute_of(screen.at(x, y)) == attribute; ++x) {
-            const Cell& cell = screen.at(x, y);
-            if (cell.width != 0) {
-                run += cell.ch;
-            }
-            shown(x, y) = cell;
+// The region in one call, the attributes with the characters.
+void WindowsConsole::write_region(const ScreenBuffer& screen, const Region& region) {
+    const int width = region.width();
+    for (int y = region.top; y <= region.bottom; ++y) {
+        for (int x = region.left; x <= region.right; ++x) {
+            const auto at = static_cast<std::size_t>((y - region.top) * width + (x - region.left));
+            fill_cells(screen, x, y, &cells_[at]);
+            shown(x, y) = screen.at(x, y);
         }
-        const std::string bytes = cp932_text(run);
-        set_attribute(attribute);
-        DWORD written = 0;
-        WriteConsoleA(out_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     }
+    SMALL_RECT rectangle{static_cast<SHORT>(region.left - 1), static_cast<SHORT>(region.top - 1),
+                         static_cast<SHORT>(region.right - 1),
+                         static_cast<SHORT>(region.bottom - 1)};
+    WriteConsoleOutputW(out_, cells_.data(),
+                        COORD{static_cast<SHORT>(width), static_cast<SHORT>(region.height())},
+                        COORD{0, 0}, &rectangle);
+    ++output_calls;
 }
 
 void WindowsConsole::show_cursor(const CursorInfo& cursor, int x, int y) {
     if (!cursor_known_ || cursor.visible != cursor_.visible || cursor.size != cursor_.size) {
         const CONSOLE_CURSOR_INFO info{cursor.size, cursor.visible ? TRUE : FALSE};
         SetConsoleCursorInfo(out_, &info);
+        ++output_calls;
         cursor_ = cursor;
         cursor_known_ = true;
     }
@@ -167,27 +247,28 @@ void WindowsConsole::show_cursor(const CursorInfo& cursor, int x, int y) {
     const bool on_screen = x >= 1 && x <= k_screen_cols && y >= 1 && y <= k_screen_rows;
     if (cursor.visible && on_screen && (at.X != cursor_at_.X || at.Y != cursor_at_.Y)) {
         SetConsoleCursorPosition(out_, at);
+        ++output_calls;
         cursor_at_ = at;
     }
 }
 
+// Writing cells leaves the console's cursor where it stands: it moves only when the game's
+// does, and only while it shows.
 void WindowsConsole::flush(const Frame& frame) {
     const ScreenBuffer& screen = frame.screen;
     // With no console to write to, every operation is skipped.
     if (!is_valid(out_)) {
         return;
     }
+    if (!layout_known_) {
+        learn_full_width_layout();
+    }
     if (clear_.pending) {
         clear_screen_buffer();
     }
-    for (int row = 1; row <= k_screen_rows; ++row) {
-        bool same = shown_known_;
-        for (int column = 1; same && column <= k_screen_cols; ++column) {
-            same = same_cell(screen.at(column, row), shown(column, row));
-        }
-        if (!same) {
-            write_row(screen, row);
-        }
+    const Region region = changed_region(screen);
+    if (!region.empty()) {
+        write_region(screen, region);
     }
     shown_known_ = true;
     show_cursor(frame.cursor, frame.x, frame.y);
@@ -278,6 +359,10 @@ bool is_nt_family() {
 }
 
 }  // namespace
+
+std::uint64_t console_output_calls() {
+    return output_calls;
+}
 
 std::unique_ptr<ConsoleBackend> make_system_console() {
     DWORD mode = 0;

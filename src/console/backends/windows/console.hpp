@@ -1,9 +1,11 @@
 #pragma once
 
-// The Windows console as the Console's back-end: positions, colours and the cursor through the
-// console functions on the standard output handle, text in code page 932, keys and the mouse
-// from the console's input records on the standard input handle.
+// The Windows console as the Console's back-end: each frame's changed cells, characters and
+// colours together, in one write of console cells on the standard output handle, the cursor
+// only when it changes, characters held to code page 932, keys and the mouse from the
+// console's input records on the standard input handle.
 
+#include <cstdint>
 #include <memory>
 
 #include "console/backend.hpp"
@@ -13,5 +15,9 @@ namespace kal {
 // The console back-end when the system is of the NT family and the standard output is a
 // console; nothing otherwise, and the game then speaks escape sequences.
 std::unique_ptr<ConsoleBackend> make_system_console();
+
+// How many calls that change what a console shows the console back-ends made so far: each frame
+// should be one, and a frame that changes nothing none.
+std::uint64_t console_output_calls();
 
 }  // namespace kal
