@@ -11,6 +11,7 @@
 #include "shell/draw.hpp"
 #include "shell/music.hpp"
 #include "shell/screen_kit.hpp"
+#include "shell/ticker.hpp"
 
 namespace kal {
 namespace {
@@ -130,6 +131,7 @@ std::optional<Answer> run_answer_loop(int digits, SoundId decide, SoundId click)
     draw_marks(cursor.column, "△", "▽");
     const std::uint64_t answer_start = console.now();
     AnswerClock clock;
+    Ticker passes;
     for (;;) {
         music_tick();
         clock.read();
@@ -137,14 +139,18 @@ std::optional<Answer> run_answer_loop(int digits, SoundId decide, SoundId click)
             return std::nullopt;
         }
         // Right, Left and SPACE in this order: SPACE with an arrow confirms at the new place.
+        const int index_before = cursor.index;
         if (!move_cursor(k_key_right, +1, cursor, clock, click) ||
             !move_cursor(k_key_left, -1, cursor, clock, click)) {
             return std::nullopt;
         }
+        if (cursor.index != index_before) {
+            passes.restart();  // the pass waited for the key to come up
+        }
         if (console.inkey(k_key_space) != 0) {
             return confirm(cursor, clock, answer_start, decide);
         }
-        wait_ms(k_pass_ms);
+        passes.wait(k_pass_ms);
     }
 }
 

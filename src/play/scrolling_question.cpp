@@ -11,6 +11,7 @@
 #include "shell/countdown.hpp"
 #include "shell/draw.hpp"
 #include "shell/screen_kit.hpp"
+#include "shell/ticker.hpp"
 
 namespace kal {
 namespace {
@@ -136,9 +137,10 @@ BannerEnd run_question(const QuestionSpec& question) {
 
 void scroll_row(const QuestionSpec& question) {
     draw_y = k_scroll_row;
+    Ticker ticks;
     for (int x = k_row_start_x; x > k_row_gone_x; x -= question.step) {
         draw_scroll_tick(x, question.digits);
-        wait_ms(question.delay_ms);
+        ticks.wait(static_cast<std::uint64_t>(question.delay_ms));
     }
 }
 

@@ -10,6 +10,7 @@
 #include "shell/draw.hpp"
 #include "shell/music.hpp"
 #include "shell/screen_kit.hpp"
+#include "shell/ticker.hpp"
 
 namespace kal {
 namespace {
@@ -80,15 +81,15 @@ void draw_speed(int speed) {
     print_at(base + k_speed_unit_offset, k_speed_y, "km");
 }
 
-void count_once(SoundId sound, bool music_after_rest, int track, int level) {
+void count_once(SoundId sound, bool music_after_rest, int track, int level, Ticker& steps) {
     console.play_sound(sound);
     play_music(track);
     for (int beat = 0; beat < k_beats_per_count; ++beat) {
-        console.wait(k_beat_ms);
+        steps.wait(k_beat_ms);
         play_music(track);
     }
     const int rest = std::max(0, k_count_rest_ms - k_rest_shortening_per_level_ms * level);
-    console.wait(static_cast<std::uint64_t>(rest));
+    steps.wait(static_cast<std::uint64_t>(rest));
     if (music_after_rest) {
         play_music(track);
     }
@@ -104,13 +105,15 @@ void blank_announcement() {
 
 void announce_question(int digits, int speed) {
     const CountVoices voices = load_count_sounds();
+    // The first beat ends a beat after the announcement began, its drawing included.
+    Ticker steps;
     level_fg_color(play.level);
     draw_digit_count(digits);
     draw_speed(speed);
 
     const int track = stage_track(play.stage);
     for (std::size_t i = 0; i < k_count_steps.size(); ++i) {
-        count_once(voices[i], k_count_steps[i].music_after_rest, track, play.level);
+        count_once(voices[i], k_count_steps[i].music_after_rest, track, play.level, steps);
     }
     blank_announcement();
     // The last count may still be sounding as the question begins: let it play out.

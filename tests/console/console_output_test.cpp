@@ -3,13 +3,17 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "console/console.hpp"
 #include "game_fixture.hpp"
+#include "play/answer.hpp"
 #include "play/play_state.hpp"
 #include "play/question_table.hpp"
 #include "play/scrolling_question.hpp"
+#include "shell/countdown.hpp"
 #include "shell/music.hpp"
 
 namespace kal::test {
@@ -158,6 +162,55 @@ TEST_F(ConsoleOutputTest, EveryScrollTickIsOneWriteEvenWhenTheMusicLoopsDuringIt
     ASSERT_EQ(writes_per_tick.size(), 133U);
     for (std::size_t tick = 0; tick < writes_per_tick.size(); ++tick) {
         EXPECT_EQ(writes_per_tick[tick], 1) << "tick " << tick;
+    }
+}
+
+// Slow output never slows the game: with every write to the terminal taking 4 ms, a scroll
+// tick, a step of the countdown and a pass of the answer's readout each still end their delay
+// after the previous one ended, not their delay after the drawing.
+TEST_F(ConsoleOutputTest, TicksKeepTheirDeadlinesWhenEveryWriteTakesTime) {
+    constexpr std::uint64_t k_write_ms = 4;
+    struct Case {
+        const char* run;
+        std::function<void()> play;
+        // When each tick of the run began: where the game started a wait, or a count sounded.
+        std::function<std::vector<std::uint64_t>(const std::vector<std::uint64_t>& waits)> ticks;
+        std::uint64_t period_ms;
+        std::uint64_t slack_ms;  // how far a tick's own drawing may shift where it is seen
+    };
+    const auto waits = [](const std::vector<std::uint64_t>& started) { return started; };
+    const auto counts = [this](const std::vector<std::uint64_t>& /*started*/) {
+        std::vector<std::uint64_t> sounded;
+        for (const char* count : {"3.wav", "2.wav", "1.wav"}) {
+            const std::vector<std::uint64_t> starts = sim.sim_audio().starts_of(count);
+            sounded.push_back(starts.empty() ? 0 : starts.front());
+        }
+        return sounded;
+    };
+    const Case cases[] = {
+        {"scroll", [] { scroll_row(question_row(1)); }, waits,
+         static_cast<std::uint64_t>(question_row(1).delay_ms), k_write_ms},
+        {"countdown", [] { announce_question(4, 60); }, counts, 4 * 125 + 500 - 70, 0},
+        {"readout", [] { choose_answer(4); }, waits, 10, k_write_ms},
+    };
+    for (const Case& c : cases) {
+        reset_play_state();
+        play.level = 1;
+        play.stage = 1;
+        sim.sim_audio().log.clear();
+        sim.clear_wait_looks();
+        std::vector<std::uint64_t> started;
+        sim.on_wait([&started](SimPlatform& s) { started.push_back(s.now_ms()); });
+        sim.set_write_cost(k_write_ms);
+        c.play();
+        sim.set_write_cost(0);
+        const std::vector<std::uint64_t> ticks = c.ticks(started);
+        ASSERT_GE(ticks.size(), 3U) << c.run;
+        for (std::size_t k = 1; k < ticks.size(); ++k) {
+            const std::uint64_t due = ticks[0] + k * c.period_ms;
+            ASSERT_LE(ticks[k], due + c.slack_ms) << c.run << ", tick " << k;
+            ASSERT_GE(ticks[k] + c.slack_ms, due) << c.run << ", tick " << k;
+        }
     }
 }
 

@@ -168,6 +168,7 @@ std::size_t SimPlatform::read_input(std::span<char> buffer) {
 
 void SimPlatform::write_output(std::string_view bytes) {
     ++writes;
+    now_ += write_cost_ms_;
     written += bytes;
     screen_->write(bytes);
 }

@@ -108,6 +108,8 @@ public:
     // game every run: by default 2025-04-01 at noon, UTC, and seed 1.
     void set_calendar_time(std::time_t when) { calendar_ = when; }
     void set_random_seed(unsigned seed) { seed_ = seed; }
+    // Every write to the terminal takes this long, as on a slow terminal; none by default.
+    void set_write_cost(std::uint64_t ms) { write_cost_ms_ = ms; }
     // Calls look each time the game starts a wait, before time moves: the screen then stands as
     // the game has drawn it so far, and keys the look presses are read after the wait. For a
     // test that looks at the screen mid-run or plays along. A look must not add looks.
@@ -155,6 +157,7 @@ private:
     std::time_t calendar_ = 1743508800;
     unsigned seed_ = 1;
     std::uint64_t limit_ = 4ULL * 60 * 60 * 1000;
+    std::uint64_t write_cost_ms_ = 0;
     TermSize size_{};
     bool redraw_ = false;
     bool kitty_ = true;
