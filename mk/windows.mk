@@ -7,6 +7,8 @@
 #                         a real console, then the real kaleidron.exe played end to end there;
 #                         the screens it passes are kept in $(WIN_BUILD)/wine-shots
 #   make check-windows-all  the same with every simulated whole game too (half an hour)
+#   make bench-windows    the first question scrolled under Wine on the real clock through the
+#                         real console: console calls per frame and tick / delay
 # Wine keeps a prefix of its own in $(WIN_BUILD)/wine, made on first use.
 
 WIN_BUILD   ?= build-windows
@@ -27,8 +29,8 @@ WIN_CONFIGURE := cmake -S . -B $(WIN_BUILD) -G "$(GENERATOR)" \
 WIN_PACKAGES := g++-mingw-w64-x86-64-posix
 WIN_TEST_PACKAGES := googletest wine64 wine tmux
 
-.PHONY: windows package-windows check-windows check-windows-all wine-prefix deps-windows \
-        deps-windows-test
+.PHONY: windows package-windows check-windows check-windows-all bench-windows wine-prefix \
+        deps-windows deps-windows-test
 
 deps-windows: deps-game
 	@$(call install_missing,$(WIN_PACKAGES))
@@ -50,9 +52,9 @@ package-windows: windows
 	@echo $(WIN_ZIP)
 
 # No Mono or Gecko installer asks anything while the prefix is made.
-wine-prefix check-windows: export WINEPREFIX := $(CURDIR)/$(WIN_BUILD)/wine
-wine-prefix check-windows: export WINEDLLOVERRIDES := mscoree,mshtml=
-wine-prefix check-windows: export WINEDEBUG := -all
+wine-prefix check-windows bench-windows: export WINEPREFIX := $(CURDIR)/$(WIN_BUILD)/wine
+wine-prefix check-windows bench-windows: export WINEDLLOVERRIDES := mscoree,mshtml=
+wine-prefix check-windows bench-windows: export WINEDEBUG := -all
 
 wine-prefix:
 	@[ -f $(WINEPREFIX)/system.reg ] || \
@@ -67,3 +69,9 @@ check-windows: windows deps-windows-test wine-prefix
 
 check-windows-all:
 	$(MAKE) check-windows WIN_TEST_FILTER='*'
+
+# The bench is a test that the test run leaves out: its figures depend on how busy the machine is.
+bench-windows: windows deps-windows-test wine-prefix
+	cmake --build $(WIN_BUILD) -j $(JOBS) --target kaleidron_windows_tests
+	bash tests/windows/run_in_console.sh 600 $(WIN_BUILD)/tests/kaleidron_windows_tests.exe \
+	  --gtest_brief=1 --gtest_also_run_disabled_tests --gtest_filter='WineBench.*'
