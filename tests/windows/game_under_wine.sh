@@ -6,8 +6,10 @@
 # SHOTS (a folder) when one is given.
 #   game_under_wine.sh KALEIDRON_EXE [SHOTS]
 #
-# Wine's console keeps a full-width character in one cell and tmux draws the box characters
-# one column wide, so the screen is read by its texts, not by their columns.
+# Wine's console keeps a full-width character in one cell; the game fills the cell after it so
+# that the screen stands column for column as on Linux, where tmux draws the box characters,
+# "■", "…" and their kind one column wide, each followed by the narrow character that keeps its
+# shape ("■■", "… ").
 
 set -euo pipefail
 
@@ -32,7 +34,7 @@ rank_file 0 "柊木とろり" 0 "灯籠守" 0 "凪砂" 0 "霜柱" 0 "Frost" >"$E
 # to a file instead, and the game plays silently.
 start_session "WINEDEBUG=-all wine '$GAME' 2>wine-errors.txt"
 wait_for "ノーマルモード" 60
-wait_for "[SPACE]…決定" 5
+wait_for "[SPACE]… 決定" 5
 shot title
 
 # The ranking board, and back.

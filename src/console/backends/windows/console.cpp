@@ -28,11 +28,8 @@ bool is_valid(HANDLE handle) {
     return handle != INVALID_HANDLE_VALUE && handle != nullptr;
 }
 
-// What a trailing cell holds on a console that keeps a full-width character in one cell
-// (Wine's, which draws its cells one after another on a terminal where the character already
-// covers the next column): DEL, which terminals ignore, so that every cell after it still
-// stands in its own column.
-constexpr wchar_t k_packed_trailing_unit = 0x7F;
+// DEL, which terminals ignore.
+constexpr wchar_t k_no_column = 0x7F;
 
 // The character of a cell as the console takes it: "?" for one that code page 932 lacks, as
 // the game's texts are held to that code page.
@@ -110,7 +107,8 @@ private:
     void clear_screen_buffer();
     [[nodiscard]] Region changed_region(const ScreenBuffer& screen);
     void write_region(const ScreenBuffer& screen, const Region& region);
-    void fill_cells(const ScreenBuffer& screen, int x, int y, CHAR_INFO* cells) const;
+    [[nodiscard]] CHAR_INFO console_cell(const ScreenBuffer& screen, int x, int y) const;
+    [[nodiscard]] wchar_t trailing_unit(char32_t lead) const;
     void show_cursor(const CursorInfo& cursor, int x, int y);
     void add_key(const KEY_EVENT_RECORD& key, InputEvents& out, std::uint64_t time_ms);
     void add_text(wchar_t unit, InputEvents& out, std::uint64_t time_ms);
@@ -197,23 +195,38 @@ Region WindowsConsole::changed_region(const ScreenBuffer& screen) {
     return region;
 }
 
-// The console's cell or cells for the game's cell at x, y: a full-width character is a leading
-// cell and a trailing one, both with the character where the console lays it over two cells.
-void WindowsConsole::fill_cells(const ScreenBuffer& screen, int x, int y, CHAR_INFO* cells) const {
+// What the trailing cell of a full-width character holds. Where the console lays the
+// character over two cells, the character again. A console that keeps it in one cell (Wine's)
+// draws its cells one after another on a terminal, where a wide character already covers the
+// trailing cell's column and an ambiguous one (box drawing, "■", ...) is drawn narrow unless the
+// traits say otherwise: there the cell holds DEL, which takes no column, or the narrow character
+// that keeps the shape ("┏" becomes "┏━"), so that every cell after it stands in its own column.
+wchar_t WindowsConsole::trailing_unit(char32_t lead) const {
+    if (full_width_in_two_cells_) {
+        return console_unit(lead);
+    }
+    const bool narrow = traits_.ambiguous == AmbiguousWidth::narrow && is_ambiguous_width(lead);
+    return narrow ? console_unit(narrow_companion(lead)) : k_no_column;
+}
+
+// The console's cell for the game's cell at x, y: a full-width character is a leading cell and
+// a trailing one; one that code page 932 lacks is a "?" in each.
+CHAR_INFO WindowsConsole::console_cell(const ScreenBuffer& screen, int x, int y) const {
     const Cell& cell = screen.at(x, y);
-    CHAR_INFO& out = cells[0];
+    CHAR_INFO out{};
     out.Attributes = attribute_of(cell);
-    if (cell.width == 0) {
-        const wchar_t lead = console_unit(screen.at(x - 1, y).ch);
-        out.Char.UnicodeChar =
-            full_width_in_two_cells_ || lead == L'?' ? lead : k_packed_trailing_unit;
-        out.Attributes |= lead == L'?' ? 0 : COMMON_LVB_TRAILING_BYTE;
-        return;
+    const char32_t ch = cell.width == 0 ? screen.at(x - 1, y).ch : cell.ch;
+    out.Char.UnicodeChar = console_unit(ch);
+    if (cell.width == 1 || out.Char.UnicodeChar == L'?') {
+        return out;
     }
-    out.Char.UnicodeChar = console_unit(cell.ch);
-    if (cell.width == 2 && out.Char.UnicodeChar != L'?') {
+    if (cell.width == 2) {
         out.Attributes |= COMMON_LVB_LEADING_BYTE;
+    } else {
+        out.Char.UnicodeChar = trailing_unit(ch);
+        out.Attributes |= COMMON_LVB_TRAILING_BYTE;
     }
+    return out;
 }
 
 // The region in one call, the attributes with the characters.
@@ -222,7 +235,7 @@ void WindowsConsole::write_region(const ScreenBuffer& screen, const Region& regi
     for (int y = region.top; y <= region.bottom; ++y) {
         for (int x = region.left; x <= region.right; ++x) {
             const auto at = static_cast<std::size_t>((y - region.top) * width + (x - region.left));
-            fill_cells(screen, x, y, &cells_[at]);
+            cells_[at] = console_cell(screen, x, y);
             shown(x, y) = screen.at(x, y);
         }
     }
