@@ -79,8 +79,8 @@ TEST_F(WineBench, DISABLED_TheFirstQuestionScrollsOnItsDelayInOneCallAFrame) {
     const std::unique_ptr<AudioDevice> audio = make_waveout_audio();
     WindowsPlatform platform(*audio);
     platform.begin_session();
-    TimedBackend timed(*sim.console_device());
-    console.attach(platform, &timed);
+    TimedBackend timed(sim.backend());
+    console.attach(platform, timed);
     reset_play_state();
     play.level = 1;
     play.stage = 1;
@@ -94,7 +94,7 @@ TEST_F(WineBench, DISABLED_TheFirstQuestionScrollsOnItsDelayInOneCallAFrame) {
     const double took = seconds_now() - start;
     console.detach();
     WindowsPlatform::end_session();
-    console.attach(sim, sim.console_device());
+    console.attach(sim, sim.backend());
 
     ASSERT_GT(timed.frames.size(), 2U);
     std::vector<double> calls;
