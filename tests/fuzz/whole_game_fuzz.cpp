@@ -7,8 +7,9 @@
 // comes back to the title or ends by itself, Rank.dat is the old file or the table the game
 // holds, and a score entered while saves fail is still there when the board shows.
 //
-// After the scripted input a closing player takes over, so that every game ends: SPACE every
-// so often, and a name whenever the game asks for one (unless the input has ended). SPACE
+// After the scripted input a closing player takes over, so that every game ends: a terminal
+// large enough for the game, SPACE every so often, and a name whenever the game asks for one
+// (unless the input has ended). SPACE
 // seldom lets the clock run out soon; SPACE often answers at once and earns bonus seconds.
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -196,6 +197,14 @@ void play_to_the_end(SimPlatform& sim, bool kitty, Script script,
         if (s.input_to_come() || !resizes->empty()) {
             return;
         }
+        // The game stands still under the notice of a terminal too small for it, as the player
+        // who cannot see it does not play: the closing player makes the terminal large enough.
+        const kal::TermSize size = s.terminal_size();
+        if (size.cols < kal::k_screen_cols || size.rows < kal::k_screen_rows) {
+            s.resize(kal::k_screen_cols, kal::k_screen_rows);
+            sizes->push_back({s.written.size(), kal::k_screen_cols, kal::k_screen_rows});
+            return;
+        }
         if (s.reading_line()) {
             if (!input_ends) {
                 s.send("FUZZ\r", s.now_ms());
@@ -263,7 +272,19 @@ private:
     static constexpr int k_rows = k_tallest_terminal + 1;
     static constexpr int k_cols = k_widest_terminal + 1;
 
-    void feed_part(std::string_view bytes) { vterm_input_write(vt_, bytes.data(), bytes.size()); }
+    // libvterm takes stack in proportion to what one call writes, and a whole game of 40
+    // questions writes about 3 MB: it goes in by pieces of about 64 KiB, each cut just before
+    // an escape sequence, so that no sequence or character is split between two calls.
+    void feed_part(std::string_view bytes) {
+        constexpr std::size_t k_piece = 64 * 1024;
+        while (!bytes.empty()) {
+            const std::size_t cut =
+                bytes.size() <= k_piece ? bytes.size() : bytes.find('\x1b', k_piece);
+            const std::string_view piece = bytes.substr(0, cut);
+            vterm_input_write(vt_, piece.data(), piece.size());
+            bytes.remove_prefix(piece.size());
+        }
+    }
 
     VTerm* vt_;
     VTermState* state_;
