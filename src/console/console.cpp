@@ -389,6 +389,19 @@ int Console::inkey(int code) {
     return (key_state_[key >> 5U] >> (key & 31U)) & 1U;
 }
 
+void Console::drop_unread_keys() {
+    if (platform_ == nullptr) {
+        return;
+    }
+    take_input();
+    for (const InputEvent& event : pending_events_) {
+        tracker_.apply(event);
+        apply_to_key_table(event);
+    }
+    pending_events_.clear();
+    tracker_.drop_unread();
+}
+
 bool Console::read_word(std::string& word) {
     // Every line is echoed where the first one began: a blank or refused line leaves the
     // cursor after what was typed, and the field must not follow it.

@@ -74,6 +74,9 @@ public:
     // 0 before any mouse event), and the joysticks' positions and buttons (272 to 274 and 279,
     // 280 to 282 and 287), -1 when the joystick does not answer.
     int inkey(int code);
+    // A screen has ended: the keys pressed on it that it did not read are gone, so that none of
+    // them reaches the next screen. A key it read and that is still held stays down.
+    void drop_unread_keys();
 
     // The game's millisecond clock: the platform's, standing still while a notice covers the
     // screen (a terminal too small for the game). Writes out what was drawn first, since a clock

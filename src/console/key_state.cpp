@@ -3,6 +3,11 @@
 #include <algorithm>
 
 namespace kal {
+namespace {
+
+constexpr int k_space = 32;
+
+}  // namespace
 
 void KeyStateTracker::reset() {
     keys_ = {};
@@ -32,8 +37,13 @@ bool KeyStateTracker::down(int code) const {
 
 void KeyStateTracker::note_read(int code) {
     Key* key = find(code);
-    if (key != nullptr && key->down) {
+    if (key == nullptr) {
+        return;
+    }
+    if (key->down) {
         key->read = true;
+    } else {
+        key->up_unread = false;
     }
 }
 
@@ -42,9 +52,14 @@ bool KeyStateTracker::waits_behind_earlier_press(const InputEvent& event) const 
         return false;
     }
     const Key* own = find(event.code);
-    return own != nullptr && std::any_of(keys_.begin(), keys_.end(), [own](const Key& key) {
-               return &key != own && key.pressed;
-           });
+    if (own == nullptr) {
+        return false;
+    }
+    const Key* space = find(k_space);
+    const bool arrow = own != space;
+    return std::any_of(keys_.begin(), keys_.end(), [own, space, arrow](const Key& key) {
+        return &key != own && key.pressed && !(arrow && &key == space);
+    });
 }
 
 void KeyStateTracker::apply(const InputEvent& event) {
@@ -52,49 +67,109 @@ void KeyStateTracker::apply(const InputEvent& event) {
     if (key == nullptr || event.kind != InputEvent::Kind::key) {
         return;
     }
-    if (!exact_) {
+    if (exact_) {
+        apply_exact(*key, event);
+    } else {
         apply_inferred(*key, event);
-        return;
     }
+}
+
+void KeyStateTracker::apply_exact(Key& key, const InputEvent& event) {
     if (event.action == KeyAction::press) {
-        if (!key->down) {
-            key->pressed = true;
-            key->pressed_ms = event.time_ms;
+        if (!key.down) {
+            key.pressed = true;
+            key.pressed_ms = event.time_ms;
         }
-        key->seen = key->down && key->seen;
-        key->read = key->down && key->read;
-        key->down = true;
-        key->release_waiting = false;
-    } else if (event.action == KeyAction::release && key->down) {
+        key.seen = key.down && key.seen;
+        key.read = key.down && key.read;
+        key.down = true;
+        key.release_waiting = false;
+    } else if (event.action == KeyAction::release && key.down) {
         // A tap shorter than the time between two polls still reads down for the poll of its
         // key, and so does a key let go while the game was reading another one.
-        const bool long_unread = key->seen && event.time_ms - key->pressed_ms >= k_unread_press_ms;
-        if (key->read || long_unread) {
-            key->down = false;
+        const bool long_unread = key.seen && event.time_ms - key.pressed_ms >= k_unread_press_ms;
+        if (key.read || long_unread) {
+            key.down = false;
         } else {
-            key->release_waiting = true;
+            key.release_waiting = true;
         }
     }
 }
 
 void KeyStateTracker::apply_inferred(Key& key, const InputEvent& event) {
-    const bool silent_long_enough = event.time_ms - key.last_event_ms >= k_inferred_release_ms;
-    key.last_event_ms = event.time_ms;
-    if (key.press_waiting) {
-        return;  // a press already waits behind a release: the event only keeps the key alive
+    const std::uint64_t at = event.time_ms;
+    end_other_runs(key, at);
+    decide_run(key, at);
+    if (event.action == KeyAction::release) {
+        key.let_go = key.run != Run::none;
+        key.run = Run::none;
+        return;
     }
-    if (!key.down) {
+    switch (key.run) {
+        case Run::none:
+            add_press(key, at);
+            key.run = Run::pressed;
+            break;
+        case Run::pressed:
+            if (at - key.last_event_ms < k_min_repeat_delay_ms) {
+                add_press(key, at);  // too soon for an auto-repeat: a second tap
+            } else {
+                key.run = Run::deciding;
+            }
+            break;
+        case Run::deciding:
+            key.run = Run::repeating;  // a repeat followed: the key is held, no new press
+            break;
+        case Run::repeating:
+            break;
+    }
+    key.last_event_ms = at;
+}
+
+// A character of one key stops the auto-repeat of every other. A character that waited to be
+// told a tap from a repeat is a tap then: no repeat of it can follow any more.
+void KeyStateTracker::end_other_runs(const Key& own, std::uint64_t now_ms) {
+    for (Key& key : keys_) {
+        if (&key == &own) {
+            continue;
+        }
+        decide_run(key, now_ms);
+        if (key.run == Run::deciding) {
+            add_press(key, now_ms);
+        }
+        if (key.run != Run::none) {
+            key.run = Run::none;
+            key.let_go = true;
+        }
+    }
+}
+
+// A character followed by no repeat within the longest interval was a tap; repeats that stop
+// for as long mean the key was let go.
+void KeyStateTracker::decide_run(Key& key, std::uint64_t now_ms) {
+    if (now_ms - key.last_event_ms < k_max_repeat_interval_ms) {
+        return;
+    }
+    if (key.run == Run::deciding) {
+        add_press(key, now_ms);
+        key.run = Run::pressed;
+    } else if (key.run == Run::repeating) {
+        key.run = Run::none;
+    }
+}
+
+// A press reads down at once when the key reads up and a poll of it has seen that; otherwise
+// it waits until one has.
+void KeyStateTracker::add_press(Key& key, std::uint64_t at_ms) {
+    key.pressed = true;
+    key.let_go = false;
+    if (!key.down && !key.up_unread) {
         key.down = true;
         key.seen = false;
         key.read = false;
-        key.changed = true;
-        key.pressed = true;
-    } else if (silent_long_enough && key.seen && !key.changed) {
-        // The key went up in the silence before this press: the poll sees the release first.
-        key.down = false;
-        key.changed = true;
-        key.pressed = true;
-        key.press_waiting = true;
+        key.pressed_ms = at_ms;
+    } else {
+        ++key.presses_waiting;
     }
 }
 
@@ -104,28 +179,32 @@ void KeyStateTracker::settle(std::uint64_t now_ms) {
         return;
     }
     for (Key& key : keys_) {
-        const std::uint64_t quiet = now_ms - key.last_event_ms;
-        const bool stale = quiet >= k_inferred_release_ms;
-        if (!key.changed) {
-            if (key.press_waiting) {
-                key.press_waiting = false;
-                key.down = !stale;
-                key.seen = false;
-                key.read = false;
-            } else if (key.down) {
-                key.down = quiet < (key.read ? k_inferred_release_ms : k_unread_press_ms);
-            }
-        } else if (key.down && !key.seen && stale) {
-            // Pressed and let go long before this poll, while nobody was looking.
+        settle_inferred(key, now_ms);
+    }
+}
+
+void KeyStateTracker::settle_inferred(Key& key, std::uint64_t now_ms) {
+    decide_run(key, now_ms);
+    if (key.down) {
+        const bool quiet = now_ms - key.last_event_ms >= k_inferred_release_ms;
+        const bool over = key.let_go || key.presses_waiting > 0 || quiet;
+        // Pressed and let go long before this poll, while nobody was looking.
+        const bool missed = !key.seen && now_ms - key.pressed_ms >= k_inferred_release_ms;
+        if ((key.read && over) || missed) {
             key.down = false;
+            key.up_unread = key.read;
         }
-        key.changed = false;
-        key.pressed = false;
-        key.seen = key.seen || key.down;
-        if (!key.down) {
-            key.seen = false;
-            key.read = false;
-        }
+    } else if (key.presses_waiting > 0 && !key.up_unread && !key.pressed) {
+        --key.presses_waiting;
+        key.down = true;
+        key.read = false;
+        key.pressed_ms = now_ms;
+    }
+    key.pressed = false;
+    key.seen = key.down;
+    if (!key.down) {
+        key.read = false;
+        key.let_go = false;
     }
 }
 
@@ -141,6 +220,24 @@ void KeyStateTracker::settle_exact(std::uint64_t now_ms) {
         if (!key.down) {
             key.read = false;
         }
+    }
+}
+
+// A character that waited to be told a tap from a repeat goes too: should repeats follow it,
+// they belong to a hold whose press was dropped.
+void KeyStateTracker::drop_unread() {
+    for (Key& key : keys_) {
+        if (key.down && !key.read) {
+            key.down = false;
+            key.seen = false;
+            key.release_waiting = false;
+        }
+        if (key.run == Run::deciding) {
+            key.run = Run::repeating;
+        }
+        key.pressed = false;
+        key.up_unread = false;
+        key.presses_waiting = 0;
     }
 }
 

@@ -18,8 +18,10 @@
 
 namespace kal {
 
+namespace {
+
 // A screen missing here is a warning of the compiler (-Wswitch), an error in CI.
-Screen run_screen(Screen screen) {
+Screen show(Screen screen) {
     switch (screen) {
         case Screen::title:
             return title_screen();
@@ -37,6 +39,16 @@ Screen run_screen(Screen screen) {
             break;
     }
     return Screen::quit;
+}
+
+}  // namespace
+
+// A key pressed on a screen that did not read it never reaches the next one: an arrow tapped on
+// the ranking board does not move the title's cursor.
+Screen run_screen(Screen screen) {
+    const Screen next = show(screen);
+    console.drop_unread_keys();
+    return next;
 }
 
 void run_screens(Screen first) {

@@ -17,7 +17,8 @@ std::string ranking_file_path(DataHome home, const std::string& ranking_file);
 // replacing sounds in the data folder.
 void place_game_files(DataHome home, const std::string& ranking_file);
 
-// Runs one screen and returns the one that comes next.
+// Runs one screen and returns the one that comes next; the keys pressed on it that it did
+// not read are dropped.
 Screen run_screen(Screen screen);
 
 // Runs screens from first on until one of them returns Screen::quit.

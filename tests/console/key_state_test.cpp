@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <map>
+#include <string>
+#include <vector>
+
 namespace kal {
 namespace {
 
@@ -72,29 +78,164 @@ TEST(KeyStateInferred, TwoTapsReadAsTwoPressesEvenWhenPolledSlowly) {
     EXPECT_EQ(seen, (std::vector<bool>{true, true, true, false, true, true, false}));
 }
 
-TEST(KeyStateInferred, AHeldKeyStaysDownOnceAutoRepeatRuns) {
-    KeyStateTracker keys;
-    EXPECT_TRUE(poll(keys, 0, {event(KeyAction::press, 0)}));
-    // Before the first auto-repeat the key reads up for a while: at most one extra press.
-    EXPECT_FALSE(poll(keys, 300));
-    int presses = 0;
-    bool was_down = false;
-    for (std::uint64_t t = 500; t < 3000; t += 10) {
-        const bool repeat_due = (t - 500) % 40 == 0;
-        const bool down = repeat_due ? poll(keys, t, {event(KeyAction::press, t)}) : poll(keys, t);
-        EXPECT_TRUE(down) << t;
-        presses += (down && !was_down) ? 1 : 0;
-        was_down = down;
-    }
-    EXPECT_EQ(presses, 1);
-    EXPECT_FALSE(poll(keys, 3000 + k_inferred_release_ms));
+// A player's key: down at at_ms for hold_ms.
+struct Stroke {
+    int code;
+    std::uint64_t at_ms;
+    std::uint64_t hold_ms;
+};
+
+struct RepeatProfile {
+    std::uint64_t delay_ms;
+    std::uint64_t interval_ms;
+};
+
+// Auto-repeat settings of terminals and desktops: delay and interval.
+constexpr std::array<RepeatProfile, 6> k_profiles{
+    {{250, 33}, {500, 30}, {660, 40}, {250, 92}, {200, 16}, {1000, 100}}};
+
+InputEvent key_event(int code, KeyAction action, std::uint64_t at) {
+    InputEvent e;
+    e.code = code;
+    e.action = action;
+    e.time_ms = at;
+    return e;
 }
 
-TEST(KeyStateInferred, TheSlowestAutoRepeatKeepsTheKeyDown) {
+// What a terminal sends for the strokes: a press, auto-repeats after the delay every interval
+// until the key is let go or another key is pressed, and, when it reports them, the release.
+std::vector<InputEvent> terminal_events(const std::vector<Stroke>& strokes, bool exact,
+                                        RepeatProfile profile) {
+    std::vector<InputEvent> events;
+    for (const Stroke& stroke : strokes) {
+        const std::uint64_t let_go = stroke.at_ms + stroke.hold_ms;
+        std::uint64_t repeats_until = let_go;
+        for (const Stroke& other : strokes) {
+            if (other.code != stroke.code && other.at_ms > stroke.at_ms) {
+                repeats_until = std::min(repeats_until, other.at_ms);
+            }
+        }
+        events.push_back(key_event(stroke.code, KeyAction::press, stroke.at_ms));
+        for (std::uint64_t t = stroke.at_ms + profile.delay_ms; t < repeats_until;
+             t += profile.interval_ms) {
+            events.push_back(
+                key_event(stroke.code, exact ? KeyAction::repeat : KeyAction::press, t));
+        }
+        if (exact) {
+            events.push_back(key_event(stroke.code, KeyAction::release, let_go));
+        }
+    }
+    std::stable_sort(events.begin(), events.end(), [](const InputEvent& a, const InputEvent& b) {
+        return a.time_ms < b.time_ms;
+    });
+    return events;
+}
+
+// The answer row's loop: every pass_ms it polls Right, Left and Space, in this order, taking
+// the events that came as the console does. A step is a poll that reads its key down after
+// the poll of that key before it read it up; the steps are spelt R, L and S.
+std::string steps_read(const std::vector<InputEvent>& events, bool exact, std::uint64_t pass_ms,
+                       std::uint64_t end_ms) {
     KeyStateTracker keys;
-    poll(keys, 0, {event(KeyAction::press, 0)});
-    for (std::uint64_t t = 0; t < 2000; t += 92) {
-        EXPECT_TRUE(poll(keys, t + 91, {event(KeyAction::press, t)})) << t;
+    keys.set_exact(exact);
+    std::size_t next = 0;
+    std::vector<InputEvent> pending;
+    std::map<int, bool> was_down;
+    std::string steps;
+    for (std::uint64_t t = 0; t <= end_ms; t += pass_ms) {
+        for (const auto& [code, letter] : {std::pair{39, 'R'}, {37, 'L'}, {32, 'S'}}) {
+            for (; next < events.size() && events[next].time_ms <= t; ++next) {
+                pending.push_back(events[next]);
+            }
+            std::size_t applied = 0;
+            for (; applied < pending.size() && !keys.waits_behind_earlier_press(pending[applied]);
+                 ++applied) {
+                keys.apply(pending[applied]);
+            }
+            pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(applied));
+            keys.settle(t);
+            const bool down = keys.down(code);
+            keys.note_read(code);
+            if (down && !was_down[code]) {
+                steps += letter;
+            }
+            was_down[code] = down;
+        }
+    }
+    return steps;
+}
+
+TEST(KeyState, EveryPressCountsOnceInTheOrderItCame) {
+    struct Case {
+        std::string what;
+        std::vector<Stroke> strokes;
+        std::string steps;
+        bool slow_polls = true;  // also read right with a pass of 50 ms
+    };
+    std::vector<Case> cases{
+        {"a hold of 1.5 s", {{39, 0, 1500}}, "R"},
+        {"three taps 50 ms apart", {{39, 0, 30}, {39, 50, 30}, {39, 100, 30}}, "RRR", false},
+        {"Right, then Left while Right is held", {{39, 0, 800}, {37, 600, 30}}, "RL"},
+        {"Right then Left at once", {{39, 0, 30}, {37, 0, 30}}, "RL"},
+        {"Space then Right at once: the arrow moves first", {{32, 0, 30}, {39, 0, 30}}, "RS"},
+        {"Right then Space at once", {{39, 0, 30}, {32, 0, 30}}, "RS"},
+    };
+    for (const std::uint64_t gap : {40, 60, 90, 130, 200, 300, 600}) {
+        // The release comes before the next press even 40 ms apart: polls 50 ms apart that see
+        // neither the release nor the next press of a key reporting releases see one press.
+        cases.push_back({"two taps " + std::to_string(gap) + " ms apart",
+                         {{39, 0, 30}, {39, gap, 30}},
+                         "RR",
+                         gap >= 100});
+    }
+    for (const std::uint64_t gap : {0, 10, 20}) {
+        cases.push_back({"Left, then Right " + std::to_string(gap) + " ms later",
+                         {{37, 100, 30}, {39, 100 + gap, 30}},
+                         "LR"});
+    }
+    for (const Case& c : cases) {
+        for (const bool exact : {false, true}) {
+            for (const RepeatProfile profile : k_profiles) {
+                for (const std::uint64_t pass : {10, 50}) {
+                    if (pass == 50 && exact && !c.slow_polls) {
+                        continue;
+                    }
+                    SCOPED_TRACE(c.what + (exact ? ", exact" : ", inferred") + ", repeat " +
+                                 std::to_string(profile.delay_ms) + "/" +
+                                 std::to_string(profile.interval_ms) + ", polls every " +
+                                 std::to_string(pass) + " ms");
+                    EXPECT_EQ(
+                        steps_read(terminal_events(c.strokes, exact, profile), exact, pass, 3000),
+                        c.steps);
+                }
+            }
+        }
+    }
+}
+
+TEST(KeyState, AScreenThatEndsDropsThePressesItDidNotRead) {
+    for (const bool exact : {false, true}) {
+        SCOPED_TRACE(exact ? "exact" : "inferred");
+        KeyStateTracker keys;
+        keys.set_exact(exact);
+        // Right tapped, then Space held, on a screen that reads only Space.
+        keys.apply(key_event(39, KeyAction::press, 0));
+        keys.apply(key_event(39, KeyAction::release, 30));
+        keys.settle(40);
+        keys.apply(key_event(32, KeyAction::press, 50));
+        keys.settle(60);
+        keys.note_read(32);
+        EXPECT_TRUE(keys.down(32));
+        keys.drop_unread();
+        // The next screen: Right is up, and Space stays down as long as it is held.
+        keys.settle(70);
+        keys.note_read(39);
+        EXPECT_FALSE(keys.down(39));
+        EXPECT_TRUE(keys.down(32));
+        // A press on the new screen counts.
+        keys.apply(key_event(39, KeyAction::press, 300));
+        keys.settle(300);
+        EXPECT_TRUE(keys.down(39));
     }
 }
 

@@ -103,9 +103,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         last_time = read.time_ms;
     }
 
-    // Without releases from the terminal, a key never sticks: silence lets every key go up,
-    // a press the game never asked for included once it is older than an unread press may be.
+    // Without releases from the terminal, a key never sticks: once the screen that did not
+    // read them has ended, silence lets every key go up.
     if (!exact) {
+        tracker.drop_unread();
         tracker.settle(last_time + kal::k_unread_press_ms);
         require(!tracker.down(32) && !tracker.down(37) && !tracker.down(39));
     }
