@@ -75,6 +75,18 @@ void KeyStateTracker::apply(const InputEvent& event) {
 }
 
 void KeyStateTracker::apply_exact(Key& key, const InputEvent& event) {
+    // A key tapped again before a poll of it has read it up: the presses and their releases
+    // wait for that poll.
+    if (key.presses_waiting > 0 || (!key.down && shows_up_first(key, event.time_ms))) {
+        if (event.action == KeyAction::press) {
+            key.pressed = true;
+            ++key.presses_waiting;
+            key.waiting_released = false;
+        } else if (event.action == KeyAction::release) {
+            key.waiting_released = true;
+        }
+        return;
+    }
     if (event.action == KeyAction::press) {
         if (!key.down) {
             key.pressed = true;
@@ -90,6 +102,7 @@ void KeyStateTracker::apply_exact(Key& key, const InputEvent& event) {
         const bool long_unread = key.seen && event.time_ms - key.pressed_ms >= k_unread_press_ms;
         if (key.read || long_unread) {
             key.down = false;
+            went_up(key, event.time_ms);
         } else {
             key.release_waiting = true;
         }
@@ -158,12 +171,24 @@ void KeyStateTracker::decide_run(Key& key, std::uint64_t now_ms) {
     }
 }
 
+void KeyStateTracker::went_up(Key& key, std::uint64_t at_ms) {
+    key.up_unread = key.read;
+    key.up_ms = at_ms;
+}
+
+// Every loop of the game that reads a key polls it more often than k_inferred_release_ms, so a
+// press that comes sooner after the key went up from a read waits until a poll of the key has
+// read it up: two taps never melt into one. A later one finds the game not reading the key.
+bool KeyStateTracker::shows_up_first(const Key& key, std::uint64_t at_ms) {
+    return key.up_unread && at_ms - key.up_ms < k_inferred_release_ms;
+}
+
 // A press reads down at once when the key reads up and a poll of it has seen that; otherwise
 // it waits until one has.
 void KeyStateTracker::add_press(Key& key, std::uint64_t at_ms) {
     key.pressed = true;
     key.let_go = false;
-    if (!key.down && !key.up_unread) {
+    if (!key.down && !shows_up_first(key, at_ms)) {
         key.down = true;
         key.seen = false;
         key.read = false;
@@ -192,9 +217,9 @@ void KeyStateTracker::settle_inferred(Key& key, std::uint64_t now_ms) {
         const bool missed = !key.seen && now_ms - key.pressed_ms >= k_inferred_release_ms;
         if ((key.read && over) || missed) {
             key.down = false;
-            key.up_unread = key.read;
+            went_up(key, now_ms);
         }
-    } else if (key.presses_waiting > 0 && !key.up_unread && !key.pressed) {
+    } else if (key.presses_waiting > 0 && !shows_up_first(key, now_ms) && !key.pressed) {
         --key.presses_waiting;
         key.down = true;
         key.read = false;
@@ -214,6 +239,14 @@ void KeyStateTracker::settle_exact(std::uint64_t now_ms) {
         if (key.release_waiting && (key.read || long_unread)) {
             key.down = false;
             key.release_waiting = false;
+            went_up(key, now_ms);
+        } else if (!key.down && key.presses_waiting > 0 && !shows_up_first(key, now_ms) &&
+                   !key.pressed) {
+            --key.presses_waiting;
+            key.down = true;
+            key.read = false;
+            key.release_waiting = key.presses_waiting > 0 || key.waiting_released;
+            key.pressed_ms = now_ms;
         }
         key.pressed = false;
         key.seen = key.down;
@@ -232,6 +265,7 @@ void KeyStateTracker::drop_unread() {
             key.seen = false;
             key.release_waiting = false;
         }
+        key.waiting_released = false;
         if (key.run == Run::deciding) {
             key.run = Run::repeating;
         }

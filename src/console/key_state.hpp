@@ -82,11 +82,13 @@ private:
         bool pressed = false;          // the key went down in the events of this poll
         bool release_waiting = false;  // a release that came before its key was read
         std::uint64_t pressed_ms = 0;
+        std::uint64_t up_ms = 0;
+        bool up_unread = false;         // it went up after a read, and no poll of it read it up
+        int presses_waiting = 0;        // presses that show once it has been read up
+        bool waiting_released = false;  // with releases: the waiting press was let go
         // Without releases only:
         Run run = Run::none;
-        bool let_go = false;      // another key ended the key's run: it is up once read
-        bool up_unread = false;   // it went up after a read, and no poll of it has read it up
-        int presses_waiting = 0;  // presses that show once it has been read up
+        bool let_go = false;  // another key ended the key's run: it is up once read
         std::uint64_t last_event_ms = 0;
     };
     static constexpr std::array<int, 3> k_tracked{32, 37, 39};
@@ -98,6 +100,8 @@ private:
     void end_other_runs(const Key& own, std::uint64_t now_ms);
     static void decide_run(Key& key, std::uint64_t now_ms);
     static void add_press(Key& key, std::uint64_t at_ms);
+    static void went_up(Key& key, std::uint64_t at_ms);
+    [[nodiscard]] static bool shows_up_first(const Key& key, std::uint64_t at_ms);
     void settle_exact(std::uint64_t now_ms);
     static void settle_inferred(Key& key, std::uint64_t now_ms);
 

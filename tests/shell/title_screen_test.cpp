@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "game/program.hpp"
 #include "game_fixture.hpp"
 #include "shell/music.hpp"
 
@@ -119,6 +125,59 @@ TEST_F(TitleScreenTest, HoldingRightMovesOneItemOnly) {
     sim.release(k_key_right, t0 + 4000);
     tap(k_key_space, t0 + 4500);
     EXPECT_EQ(choose(), Screen::tutorial);
+}
+
+// On every kind of terminal and with every auto-repeat setting: a hold is one step, two taps
+// are two steps however close, and keys pressed together count in the order they came.
+TEST_F(TitleScreenTest, EveryPressIsOneStepAndAHoldIsOne) {
+    struct Stroke {
+        int key;
+        std::uint64_t at_ms;  // after the title stands
+        std::uint64_t hold_ms;
+    };
+    struct Case {
+        std::string what;
+        std::vector<Stroke> strokes;
+        Screen chosen;
+        std::size_t clicks;
+    };
+    std::vector<Case> cases{{"a hold of 1.5 s", {{k_key_right, 0, 1500}}, Screen::tutorial, 1}};
+    for (const std::uint64_t gap : {40, 60, 90, 130, 200, 300, 600}) {
+        cases.push_back({"two taps " + std::to_string(gap) + " ms apart",
+                         {{k_key_right, 0, 30}, {k_key_right, gap, 30}},
+                         Screen::ranking_board,
+                         2});
+    }
+    for (const std::uint64_t gap : {0, 10, 20}) {
+        cases.push_back(
+            {"Right, then Left and Right " + std::to_string(gap) + " ms apart",
+             {{k_key_right, 0, 30}, {k_key_left, 1000, 30}, {k_key_right, 1000 + gap, 30}},
+             Screen::tutorial,
+             3});
+    }
+    constexpr std::array<std::pair<std::uint64_t, std::uint64_t>, 6> k_profiles{
+        {{250, 33}, {500, 30}, {660, 40}, {250, 92}, {200, 16}, {1000, 100}}};
+    for (const Case& c : cases) {
+        for (const bool kitty : {false, true}) {
+            for (const auto& [delay, interval] : k_profiles) {
+                SCOPED_TRACE(c.what + (kitty ? ", kitty" : ", releases inferred") + ", repeat " +
+                             std::to_string(delay) + "/" + std::to_string(interval));
+                reset_game_state();
+                console.attach(sim, sim.terminal());
+                sim.set_kitty(kitty);
+                sim.set_auto_repeat(delay, interval);
+                console.set_traits({AmbiguousWidth::narrow, kitty, false});
+                const std::uint64_t start = now() + 500;
+                sim.sim_audio().log.clear();
+                for (const Stroke& stroke : c.strokes) {
+                    tap(stroke.key, start + stroke.at_ms, stroke.hold_ms);
+                }
+                tap(k_key_space, start + 3000);
+                EXPECT_EQ(choose(), c.chosen);
+                EXPECT_EQ(sim.sim_audio().starts_of("kasoru.wav").size(), c.clicks);
+            }
+        }
+    }
 }
 
 TEST_F(TitleScreenTest, LeftMovesBack) {

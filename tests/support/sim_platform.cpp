@@ -10,9 +10,6 @@
 namespace kal::test {
 namespace {
 
-constexpr std::uint64_t k_repeat_delay_ms = 500;
-constexpr std::uint64_t k_repeat_interval_ms = 33;
-
 std::string legacy_bytes(int key) {
     switch (key) {
         case 32:
@@ -236,7 +233,7 @@ void SimPlatform::release(int key, std::uint64_t at_ms) {
 }
 
 void SimPlatform::auto_repeat(int key, std::uint64_t from_ms, std::uint64_t until_ms) {
-    for (std::uint64_t t = from_ms + k_repeat_delay_ms; t < until_ms; t += k_repeat_interval_ms) {
+    for (std::uint64_t t = from_ms + repeat_delay_ms_; t < until_ms; t += repeat_interval_ms_) {
         if (screen_->device() != nullptr) {
             put(t, SimInput{"", key, true});
         } else {

@@ -101,6 +101,12 @@ public:
     [[nodiscard]] bool reading_line() const { return line_input_; }
     [[nodiscard]] bool input_to_come() const { return !input_.empty(); }
     void set_kitty(bool kitty) { kitty_ = kitty; }
+    // The auto-repeat of a held key: the first repeat delay_ms after the press, then one every
+    // interval_ms until the key is let go.
+    void set_auto_repeat(std::uint64_t delay_ms, std::uint64_t interval_ms) {
+        repeat_delay_ms_ = delay_ms;
+        repeat_interval_ms_ = interval_ms;
+    }
     // Simulated time after which the run is cut short as hung.
     void set_time_limit(std::uint64_t ms) { limit_ = ms; }
     void advance(std::uint64_t ms) { now_ += ms; }
@@ -161,6 +167,8 @@ private:
     TermSize size_{};
     bool redraw_ = false;
     bool kitty_ = true;
+    std::uint64_t repeat_delay_ms_ = 500;
+    std::uint64_t repeat_interval_ms_ = 33;
     std::multimap<std::uint64_t, SimInput> input_;
     std::map<int, std::uint64_t> held_since_;
     std::deque<std::string> lines_;
