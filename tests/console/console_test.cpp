@@ -291,6 +291,39 @@ TEST_F(ConsoleTest, AKittyFlagsAnswerAfterTheDeviceAttributesDoesNotCount) {
     EXPECT_FALSE(console.traits().kitty_keyboard);
 }
 
+// A slow link: the answers come after the start-up wait, which ended on its 200 ms or on the
+// device attributes. They change nothing for the rest of the run, a name entry included.
+TEST_F(ConsoleTest, AnAnswerAfterTheStartUpWaitChangesNothingForTheRestOfTheRun) {
+    struct Case {
+        const char* what;
+        const char* in_time;
+        const char* late;
+    };
+    const Case cases[] = {
+        {"nothing in time", "", "\x1b[?0u\x1b[2;3R\x1b[?62c"},
+        {"the device attributes in time", "\x1b[2;2R\x1b[?62c", "\x1b[?0u\x1b[2;3R"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        console.attach(sim, sim.terminal());
+        sim.set_kitty(false);
+        sim.keyboard_pushed = false;
+        if (*c.in_time != '\0') {
+            sim.send(c.in_time, sim.now_ms() + 5);
+        }
+        sim.send(c.late, sim.now_ms() + 350);
+        console.query_terminal();
+        console.wait(400);
+        EXPECT_EQ(console.inkey(k_key_space), 0);
+        sim.add_line("ABC");
+        std::string word;
+        ASSERT_TRUE(console.read_word(word));
+        EXPECT_FALSE(console.traits().kitty_keyboard);
+        EXPECT_EQ(console.traits().ambiguous, AmbiguousWidth::narrow);
+        EXPECT_FALSE(sim.keyboard_pushed);
+    }
+}
+
 TEST_F(ConsoleTest, ASmallTerminalShowsANoticeAndTheGameComesBackWhenItGrows) {
     console.color(0, 15);
     console.cls(16, 16);

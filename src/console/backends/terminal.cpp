@@ -74,6 +74,8 @@ bool TerminalBackend::query(const Frame& frame) {
             events.clear();
         }
     }
+    // The wait is over: an answer that comes later changes nothing for the rest of the run.
+    query_answered_ = true;
     wipe_probe();
     if (traits_.kitty_keyboard) {
         platform_.set_keyboard_protocol(true);
@@ -93,11 +95,12 @@ void TerminalBackend::wipe_probe() {
 }
 
 void TerminalBackend::answer_query(const InputEvent& event) {
+    if (query_answered_) {
+        return;
+    }
     switch (event.kind) {
         case InputEvent::Kind::kitty_flags:
-            if (!query_answered_) {
-                traits_.kitty_keyboard = true;
-            }
+            traits_.kitty_keyboard = true;
             break;
         case InputEvent::Kind::cursor_report:
             if (event.row == k_probe_row && event.column == k_probe_narrow_column) {
