@@ -313,6 +313,8 @@ void Console::take_input() {
                 pending_events_.push_back(event);
             } else if (event.kind == InputEvent::Kind::interrupt) {
                 platform_->interrupt();
+            } else if (event.kind == InputEvent::Kind::suspend) {
+                platform_->suspend();
             }
         }
     }

@@ -1,5 +1,7 @@
 #include "console/key_decoder.hpp"
 
+#include <array>
+
 namespace kal {
 namespace {
 
@@ -7,7 +9,16 @@ constexpr unsigned char k_esc = 0x1B;
 constexpr int k_code_space = 32;
 constexpr int k_code_left = 37;
 constexpr int k_code_right = 39;
-constexpr int k_kitty_code_c = 99;
+// Ctrl and a letter that the terminal's line discipline would turn into a signal, as the
+// kitty keyboard protocol sends them: the key's code (the letter's), and what it does here.
+struct ControlLetter {
+    int code;
+    InputEvent::Kind kind;
+};
+constexpr std::array<ControlLetter, 2> k_control_letters{{
+    {99, InputEvent::Kind::interrupt},  // Ctrl+C
+    {122, InputEvent::Kind::suspend},   // Ctrl+Z
+}};
 constexpr int k_modifier_ctrl = 4;
 constexpr int k_modifier_locks = 64 | 128;  // Caps Lock and Num Lock change nothing here
 constexpr int k_bell = 0x07;
@@ -196,11 +207,14 @@ void KeyDecoder::finish_csi(unsigned char final_byte, InputEvents& out) {
                 out.push(event);
             } else if (prefix_ == 0 && params_[0] == k_code_space) {
                 emit_key(k_code_space, kitty_action(event_type), out);
-            } else if (prefix_ == 0 && params_[0] == k_kitty_code_c &&
-                       (modifiers & ~k_modifier_locks) == k_modifier_ctrl &&
+            } else if (prefix_ == 0 && (modifiers & ~k_modifier_locks) == k_modifier_ctrl &&
                        kitty_action(event_type) == KeyAction::press) {
-                event.kind = InputEvent::Kind::interrupt;
-                out.push(event);
+                for (const ControlLetter& letter : k_control_letters) {
+                    if (params_[0] == letter.code) {
+                        event.kind = letter.kind;
+                        out.push(event);
+                    }
+                }
             }
             break;
         case 'C':

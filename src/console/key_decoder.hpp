@@ -1,7 +1,7 @@
 #pragma once
 
 // Turns the terminal's byte stream into the few events the game cares about: Space, Left and
-// Right pressed, repeated or released, Ctrl+C under the kitty keyboard protocol, and the
+// Right pressed, repeated or released, Ctrl+C and Ctrl+Z under the kitty keyboard protocol, and the
 // terminal's answers to the start-up queries. Every other sequence is consumed whole and
 // dropped. While a line is typed, the bytes outside sequences come out as typed text instead
 // of keys. It is a pure function of bytes and time, so it is tested without a terminal.
@@ -19,6 +19,7 @@ struct InputEvent {
     enum class Kind : std::uint8_t {
         key,            // code and action
         interrupt,      // Ctrl+C sent as a key by the kitty keyboard protocol
+        suspend,        // Ctrl+Z sent as a key by the kitty keyboard protocol
         kitty_flags,    // the terminal speaks the kitty keyboard protocol
         cursor_report,  // row and column of a cursor position report
         device_attributes,

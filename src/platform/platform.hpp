@@ -118,6 +118,9 @@ public:
     // The player asked to quit with Ctrl+C while the terminal sends it as a key: ends the
     // program as the interrupt signal would.
     virtual void interrupt() = 0;
+    // The player asked to suspend the game with Ctrl+Z while the terminal sends it as a key:
+    // stops as the stop signal would. Nothing where the system has no job control.
+    virtual void suspend() {}
 
     // Joystick number 0 or 1 as it stands now; nothing when there is no such joystick or the
     // query fails, as on a terminal, which has none.

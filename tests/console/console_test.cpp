@@ -233,6 +233,13 @@ TEST_F(ConsoleTest, KittyCtrlCEndsTheGameLikeAnInterrupt) {
     EXPECT_TRUE(sim.interrupted);
 }
 
+TEST_F(ConsoleTest, KittyCtrlZSuspendsLikeTheStopKey) {
+    sim.send("\x1b[122;5u", sim.now_ms());
+    console.inkey(k_key_space);
+    EXPECT_EQ(sim.suspends, 1);
+    EXPECT_FALSE(sim.interrupted);
+}
+
 TEST_F(ConsoleTest, StartUpQueriesFindAKittyTerminalThatDrawsAmbiguousCharactersWide) {
     sim.send("\x1b[?0u\x1b[2;3R\x1b[?62c", sim.now_ms() + 20);
     const std::uint64_t start = sim.now_ms();

@@ -122,6 +122,14 @@ TEST(KeyDecoder, KittyCtrlCIsAnInterrupt) {
     EXPECT_TRUE(decode("\x1b[99;7u").empty());    // Ctrl+Alt+C
 }
 
+TEST(KeyDecoder, KittyCtrlZIsASuspend) {
+    const Decoded suspend{InputEvent::Kind::suspend, 0, KeyAction::press};
+    EXPECT_EQ(decode("\x1b[122;5u"), std::vector<Decoded>{suspend});
+    EXPECT_EQ(decode("\x1b[122;133u"), std::vector<Decoded>{suspend});  // with Num Lock
+    EXPECT_TRUE(decode("\x1b[122;5:3u").empty());                       // its release
+    EXPECT_TRUE(decode("\x1b[122;6u").empty());                         // Ctrl+Shift+Z
+}
+
 TEST(KeyDecoder, StartUpAnswersAreRecognised) {
     KeyDecoder decoder;
     InputEvents events;

@@ -37,6 +37,7 @@ constexpr std::string_view k_right_press = "\x1b[1;1:1C";
 constexpr std::string_view k_right_repeat = "\x1b[1;1:2C";
 constexpr std::string_view k_right_release = "\x1b[1;1:3C";
 constexpr std::string_view k_ctrl_c = "\x1b[99;5u";
+constexpr std::string_view k_ctrl_z = "\x1b[122;5u";
 constexpr auto k_repeat_delay = 500ms;
 constexpr auto k_repeat_interval = 40ms;
 // Longer than the title menu's 100 ms between two looks at the keys: the menu reads key state,
@@ -180,6 +181,24 @@ TEST(KittyKeyboardOnAPty, CtrlCSentAsAKeyEndsTheGameAndGivesTheTerminalBack) {
     ASSERT_NE(pop, std::string_view::npos) << "the keyboard protocol was not popped";
     EXPECT_NE(goodbye.find(k_leave_alternate_screen, pop), std::string_view::npos)
         << "the main screen did not come back after the pop";
+}
+
+// The game is the leader of its own session here, where the system stops no process for Ctrl-Z:
+// what shows is the terminal given back and taken again, as for the stop key's signal.
+TEST(KittyKeyboardOnAPty, CtrlZSentAsAKeySuspendsWithTheTerminalGivenBack) {
+    KittyPty pty;
+    ASSERT_TRUE(pty.title_shown());
+    const std::size_t before_stop = pty.output.size();
+    pty.send(k_ctrl_z);
+    const auto taken_again = [&pty, before_stop] {
+        const std::string_view after = std::string_view(pty.output).substr(before_stop);
+        const std::size_t leave = after.find(k_leave_alternate_screen);
+        return after.find(k_pop_flags) < leave && leave != std::string_view::npos &&
+               after.find(k_push_flags, leave) != std::string_view::npos;
+    };
+    EXPECT_TRUE(pty.pump_until(taken_again, 3s))
+        << "the terminal was not given back and taken again with the keyboard protocol";
+    EXPECT_FALSE(pty.wait_exit(200ms).has_value()) << "Ctrl-Z ended the game";
 }
 
 }  // namespace

@@ -35,6 +35,7 @@ bool known_event(const InputEvent& event) {
             return event.row >= 0 && event.row <= k_max_report && event.column >= 0 &&
                    event.column <= k_max_report;
         case InputEvent::Kind::interrupt:
+        case InputEvent::Kind::suspend:
         case InputEvent::Kind::kitty_flags:
         case InputEvent::Kind::device_attributes:
             return true;

@@ -74,6 +74,7 @@ public:
     void set_line_input(bool on) override;
     void discard_input() override;
     void interrupt() override { interrupted = true; }
+    void suspend() override { ++suspends; }
     std::optional<JoystickPosition> joystick(unsigned number) override;
     AudioDevice& audio() override { return audio_; }
 
@@ -139,6 +140,7 @@ public:
     int writes = 0;       // write calls
     bool keyboard_pushed = false;
     bool interrupted = false;
+    int suspends = 0;
     SimAudio& sim_audio() { return audio_; }
 
 private:

@@ -41,6 +41,7 @@ public:
     void set_line_input(bool on) override { sim_.set_line_input(on); }
     void discard_input() override { sim_.discard_input(); }
     void interrupt() override { sim_.interrupt(); }
+    void suspend() override { sim_.suspend(); }
     AudioDevice& audio() override { return audio_ != nullptr ? *audio_ : sim_.audio(); }
 
 private:

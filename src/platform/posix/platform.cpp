@@ -379,4 +379,8 @@ void PosixPlatform::interrupt() {
     std::raise(SIGINT);
 }
 
+void PosixPlatform::suspend() {
+    std::raise(SIGTSTP);
+}
+
 }  // namespace kal

@@ -37,6 +37,7 @@ public:
     void set_line_input(bool on) override;
     void discard_input() override;
     void interrupt() override;
+    void suspend() override;
     AudioDevice& audio() override { return audio_; }
 
 private:
