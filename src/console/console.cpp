@@ -274,10 +274,12 @@ void Console::idle_until(std::uint64_t deadline) {
         return;
     }
     // While the notice covers the screen the game's deadline moves away as fast as the time
-    // goes: the wait lasts what is left of it, and the caller waits again.
+    // goes: the wait lasts what is left of it, and the caller waits again. The key state may
+    // ask to be looked at sooner, to tell a tap from a held key's repeat.
     const std::uint64_t platform_ms = platform_->now_ms();
     const std::uint64_t game_ms = game_time(platform_ms);
-    platform_->wait_input(platform_ms + (deadline > game_ms ? deadline - game_ms : 0));
+    const std::uint64_t until = platform_ms + (deadline > game_ms ? deadline - game_ms : 0);
+    platform_->wait_input(std::min(until, tracker_.next_decision_ms(platform_ms)));
     take_input();
 }
 

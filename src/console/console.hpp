@@ -88,7 +88,8 @@ public:
     // Busy wait of ms milliseconds on the game's clock: nothing the game drew is held back
     // meanwhile.
     void wait(std::uint64_t ms);
-    // Gives the processor away until the game's clock reaches deadline or a key arrives.
+    // Gives the processor away until the game's clock reaches deadline or a key arrives, or
+    // the key state tells a tap from a held key's repeat.
     void idle_until(std::uint64_t deadline);
     // Writes out everything gathered so far in one write.
     void flush();

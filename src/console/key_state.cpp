@@ -1,6 +1,7 @@
 #include "console/key_state.hpp"
 
 #include <algorithm>
+#include <limits>
 
 namespace kal {
 namespace {
@@ -254,6 +255,17 @@ void KeyStateTracker::settle_exact(std::uint64_t now_ms) {
             key.read = false;
         }
     }
+}
+
+std::uint64_t KeyStateTracker::next_decision_ms(std::uint64_t now_ms) const {
+    std::uint64_t next = std::numeric_limits<std::uint64_t>::max();
+    for (const Key& key : keys_) {
+        const std::uint64_t due = key.last_event_ms + k_max_repeat_interval_ms;
+        if (key.run == Run::deciding && due > now_ms) {
+            next = std::min(next, due);
+        }
+    }
+    return next;
 }
 
 // A character that waited to be told a tap from a repeat goes too: should repeats follow it,

@@ -63,6 +63,9 @@ public:
     [[nodiscard]] static bool tracks(int code);
     // The game has read the key at this poll.
     void note_read(int code);
+    // When, after now_ms, a character that is a tap or the first repeat of a hold is decided
+    // at the latest; the largest time when none waits.
+    [[nodiscard]] std::uint64_t next_decision_ms(std::uint64_t now_ms) const;
     // A screen ended: the presses it did not read are gone. A key it read that is still held
     // stays down, as it is.
     void drop_unread();

@@ -27,6 +27,7 @@ constexpr int k_label_row = 21;
 constexpr int k_upper_mark_row = 18;
 constexpr int k_lower_mark_row = 24;
 constexpr int k_description_row = 16;
+constexpr std::uint64_t k_pass_ms = 100;
 
 constexpr std::array<MenuItem, 4> k_menu_items{{
     {5, k_bright_blue, k_light_grey, 8, "挑戦", k_blue, 9, k_bright_blue,
@@ -172,7 +173,9 @@ Screen title_screen() {
             console.free_sound_when_done(decide);
             return k_menu_items[cursor].next;
         }
-        console.wait(100);
+        // A pass lasts 100 ms, or ends as soon as a key arrives: the cursor follows a press
+        // at once, while the hold loop and the music keep their own pace.
+        console.idle_until(console.now() + k_pass_ms);
     }
 }
 

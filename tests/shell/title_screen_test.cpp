@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "console/key_state.hpp"
 #include "game/program.hpp"
 #include "game_fixture.hpp"
 #include "shell/music.hpp"
@@ -176,6 +177,56 @@ TEST_F(TitleScreenTest, EveryPressIsOneStepAndAHoldIsOne) {
                 EXPECT_EQ(choose(), c.chosen);
                 EXPECT_EQ(sim.sim_audio().starts_of("kasoru.wav").size(), c.clicks);
             }
+        }
+    }
+}
+
+// Without releases, a tap that may be the first repeat of a hold moves the cursor as soon as
+// no repeat follows it, not at the end of the pass.
+TEST_F(TitleScreenTest, ALaterTapMovesTheCursorOnceNoRepeatFollowsIt) {
+    sim.set_kitty(false);
+    console.set_traits({AmbiguousWidth::narrow, false, false});
+    std::uint64_t moved_at = 0;
+    sim.on_wait([&](SimPlatform&) {
+        if (moved_at == 0 && mark_column() == 49) {
+            moved_at = now();
+        }
+    });
+    const std::uint64_t first = t0 + 1000;
+    tap(k_key_right, first, 30);
+    tap(k_key_right, first + 300, 30);
+    tap(k_key_space, first + 1000);
+    EXPECT_EQ(choose(), Screen::ranking_board);
+    EXPECT_LE(moved_at, first + 300 + k_max_repeat_interval_ms + 1);
+}
+
+// Wherever in the menu's 100 ms pass Right comes, the cursor moves within 10 ms.
+TEST_F(TitleScreenTest, TheCursorFollowsRightWithin10MsWhereverInThePassItComes) {
+    for (const bool kitty : {false, true}) {
+        for (const std::uint64_t offset : {1, 23, 50, 77, 99}) {
+            SCOPED_TRACE(std::string(kitty ? "kitty, " : "releases inferred, ") +
+                         std::to_string(offset));
+            reset_game_state();
+            console.attach(sim, sim.terminal());
+            sim.set_kitty(kitty);
+            console.set_traits({AmbiguousWidth::narrow, kitty, false});
+            sim.clear_wait_looks();
+            std::uint64_t title_at = 0;
+            std::uint64_t moved_at = 0;
+            sim.on_wait([&](SimPlatform&) {
+                if (title_at == 0 && mark_column() == 9 && sim.text(3, 16, 1) == "|") {
+                    title_at = now();
+                } else if (moved_at == 0 && mark_column() == 29) {
+                    moved_at = now();
+                }
+            });
+            const std::uint64_t pressed = now() + 1000 + offset;
+            tap(k_key_right, pressed, 30);
+            tap(k_key_space, pressed + 1000);
+            EXPECT_EQ(choose(), Screen::tutorial);
+            ASSERT_NE(title_at, 0U);
+            EXPECT_LE(moved_at, pressed + 10);
+            EXPECT_GE(moved_at, pressed);
         }
     }
 }
