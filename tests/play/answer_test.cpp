@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "play/play_state.hpp"
@@ -218,6 +220,44 @@ TEST_F(AnswerTest, TheClockStandsStillWhileTheNoticeCoversTheScreen) {
     EXPECT_EQ(before_shrinking, "19.00");
     EXPECT_EQ(after_growing, "18.89");  // 1.1 s played, as the readout truncates it
     EXPECT_EQ(given->reaction_ms, 2000U);
+}
+
+// On every kind of terminal and with every auto-repeat setting: a hold of 1.5 s is one place,
+// two taps however close are two.
+TEST_F(AnswerTest, AHoldIsOnePlaceAndTwoTapsAreTwoWhateverTheAutoRepeat) {
+    struct Case {
+        std::string what;
+        std::vector<std::pair<std::uint64_t, std::uint64_t>> strokes;  // Right: at, held
+        int index;
+    };
+    std::vector<Case> cases{{"a hold of 1.5 s", {{0, 1500}}, 1}};
+    for (const std::uint64_t gap : {40, 60, 90, 130, 200, 300, 600}) {
+        cases.push_back({"two taps " + std::to_string(gap) + " ms apart", {{0, 30}, {gap, 30}}, 2});
+    }
+    constexpr std::array<std::pair<std::uint64_t, std::uint64_t>, 6> k_profiles{
+        {{250, 33}, {500, 30}, {660, 40}, {250, 92}, {200, 16}, {1000, 100}}};
+    for (const Case& c : cases) {
+        for (const bool kitty : {false, true}) {
+            for (const auto& [delay, interval] : k_profiles) {
+                SCOPED_TRACE(c.what + (kitty ? ", kitty" : ", releases inferred") + ", repeat " +
+                             std::to_string(delay) + "/" + std::to_string(interval));
+                console.attach(sim, sim.terminal());
+                reset_play_state();
+                sim.set_kitty(kitty);
+                sim.set_auto_repeat(delay, interval);
+                console.set_traits({AmbiguousWidth::narrow, kitty, false});
+                set_up_question(4);
+                const std::uint64_t t0 = now() + 20;
+                for (const auto& [at, held] : c.strokes) {
+                    sim.tap(k_key_right, t0 + at, held);
+                }
+                sim.tap(k_key_space, t0 + 2000, 30);
+                const std::optional<Answer> given = answer();
+                ASSERT_TRUE(given);
+                EXPECT_EQ(given->index, c.index);
+            }
+        }
+    }
 }
 
 TEST_F(AnswerTest, ArrowsStopAtTheEndsWithoutASound) {
