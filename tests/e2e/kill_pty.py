@@ -3,9 +3,10 @@
 The game is the session leader with the pty as its controlling terminal, as under a terminal
 emulator: Ctrl-Z on the pty stops it, closing the pty hangs it up. Everything it writes is
 collected by a reader thread, so that it never blocks on a full terminal. The test answers the
-start-up queries as a terminal would, optionally as one with the kitty keyboard protocol. The
-terminal is 80 x 25 unless told otherwise, and the keys may come from elsewhere (a file or a
-pipe) while the output goes to the terminal. screen_of() reads back what the terminal shows.
+start-up queries as a terminal would, optionally as one with the kitty keyboard protocol, at
+once or as late as a slow link brings them. The terminal is 80 x 25 unless told otherwise, and
+the keys may come from elsewhere (a file or a pipe) while the output goes to the terminal.
+screen_of() reads back what the terminal shows.
 """
 
 import fcntl
@@ -41,13 +42,14 @@ def report(failures):
 class GameOnPty:
     def __init__(self, game, work_dir, kitty=False, file_size_limit=None,
                  kill_after_answer=None, under_shell=False, sound_file=None, size=(80, 25),
-                 keys_from=None, env=None):
+                 keys_from=None, env=None, answer_delay=0.0):
         self.master, self.slave = os.openpty()
         self.slave_path = os.ttyname(self.slave)
         self.resize(*size)
         self.stty_before = self.stty()
         self.kitty = kitty
         self._kill_after_answer = kill_after_answer
+        self._answer_delay = answer_delay
         self.output = bytearray()
         self._lock = threading.Lock()
         self._answered = False
@@ -109,7 +111,11 @@ class GameOnPty:
                 if not self._answered and b"\x1b[c" in self.output:
                     self._answered = True
                     answer = (b"\x1b[?0u" if self.kitty else b"") + b"\x1b[2;2R\x1b[?62;22c"
-                    os.write(self.master, answer)
+                    if self._answer_delay > 0:
+                        # A slow link: the answers come after the game has stopped waiting.
+                        threading.Timer(self._answer_delay, self.send, (answer,)).start()
+                    else:
+                        os.write(self.master, answer)
                     self.answered.set()
                     if self._kill_after_answer is not None:
                         # Spins rather than sleeps: the moment matters to the millisecond.
