@@ -30,9 +30,10 @@ inline constexpr std::uint64_t k_max_repeat_interval_ms = 110;
 // - A terminal stops repeating a key when another key is pressed, so a different key ends any
 //   repeat at once: the key is up, its next character is a new press, and the other key never
 //   waits for the decision.
-// - A press that a poll has read reads down until its key has sent nothing for this long, as a
-//   tap lasts; then it reads up, and the auto-repeats of a hold keep it up. A press that came
-//   this long before the first poll after it was pressed and let go while nobody looked.
+// - A press that a poll has read reads down until its key has sent nothing for this long, about
+//   as long as a tap lasts; then it reads up, and the auto-repeats of a hold keep it up: a hold
+//   is one step. A press that no poll saw within this time was pressed and let go while the
+//   game was not reading keys. Every loop of the game that reads keys polls more often.
 inline constexpr std::uint64_t k_inferred_release_ms = 120;
 
 // How long a press that a poll has seen stays down for the poll of its own key, when the game
