@@ -37,6 +37,9 @@ TEST_F(ProgramTest, TheRandomDrawsOfARunFollowThePlatformsSeed) {
 // An arrow tapped just before SPACE on a screen that reads only SPACE is gone when that screen
 // ends: the title opens on its first item, and the next SPACE starts a game.
 TEST_F(ProgramTest, AnArrowTheScreenDidNotReadNeverMovesTheTitlesCursor) {
+    if (on_system_console()) {
+        GTEST_SKIP() << "a terminal's key bytes; the console gives key events";
+    }
     for (const Screen screen : {Screen::ranking_board, Screen::credits}) {
         for (const bool kitty : {false, true}) {
             SCOPED_TRACE(std::string(screen == Screen::credits ? "credits" : "ranking board") +

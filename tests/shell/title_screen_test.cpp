@@ -131,6 +131,9 @@ TEST_F(TitleScreenTest, HoldingRightMovesOneItemOnly) {
 // On every kind of terminal and with every auto-repeat setting: a hold is one step, two taps
 // are two steps however close, and keys pressed together count in the order they came.
 TEST_F(TitleScreenTest, EveryPressIsOneStepAndAHoldIsOne) {
+    if (on_system_console()) {
+        GTEST_SKIP() << "a terminal's key bytes; the console gives key events";
+    }
     struct Stroke {
         int key;
         std::uint64_t at_ms;  // after the title stands
@@ -184,6 +187,9 @@ TEST_F(TitleScreenTest, EveryPressIsOneStepAndAHoldIsOne) {
 // Without releases, a tap that may be the first repeat of a hold moves the cursor as soon as
 // no repeat follows it, not at the end of the pass.
 TEST_F(TitleScreenTest, ALaterTapMovesTheCursorOnceNoRepeatFollowsIt) {
+    if (on_system_console()) {
+        GTEST_SKIP() << "a terminal's key bytes; the console gives key events";
+    }
     sim.set_kitty(false);
     console.set_traits({AmbiguousWidth::narrow, false, false});
     std::uint64_t moved_at = 0;
@@ -202,6 +208,9 @@ TEST_F(TitleScreenTest, ALaterTapMovesTheCursorOnceNoRepeatFollowsIt) {
 
 // Wherever in the menu's 100 ms pass Right comes, the cursor moves within 10 ms.
 TEST_F(TitleScreenTest, TheCursorFollowsRightWithin10MsWhereverInThePassItComes) {
+    if (on_system_console()) {
+        GTEST_SKIP() << "a terminal's key bytes; the console gives key events";
+    }
     for (const bool kitty : {false, true}) {
         for (const std::uint64_t offset : {1, 23, 50, 77, 99}) {
             SCOPED_TRACE(std::string(kitty ? "kitty, " : "releases inferred, ") +
