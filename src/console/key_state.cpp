@@ -257,12 +257,19 @@ void KeyStateTracker::settle_exact(std::uint64_t now_ms) {
     }
 }
 
+// A press that waits behind a read release is due once the key may read down again, and it
+// is taken at a poll after the one that saw it come: the game, asleep until a key or its
+// deadline, must poll then even when no further key comes.
 std::uint64_t KeyStateTracker::next_decision_ms(std::uint64_t now_ms) const {
     std::uint64_t next = std::numeric_limits<std::uint64_t>::max();
     for (const Key& key : keys_) {
         const std::uint64_t due = key.last_event_ms + k_max_repeat_interval_ms;
         if (key.run == Run::deciding && due > now_ms) {
             next = std::min(next, due);
+        }
+        if (key.presses_waiting > 0) {
+            const std::uint64_t free_at = key.up_unread ? key.up_ms + k_inferred_release_ms : 0;
+            next = std::min(next, std::max(free_at, now_ms + 1));
         }
     }
     return next;

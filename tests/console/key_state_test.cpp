@@ -165,6 +165,21 @@ std::string steps_read(const std::vector<InputEvent>& events, bool exact, std::u
     return steps;
 }
 
+// With releases, a second tap that comes before any poll of its key has read the first one up
+// waits for a later poll; the game, asleep until a key comes, is woken for that poll, so the
+// tap counts without a further key.
+TEST(KeyStateExact, ATapWaitingBehindAReadReleaseWakesTheGameForItsPoll) {
+    KeyStateTracker keys;
+    keys.set_exact(true);
+    EXPECT_TRUE(poll(keys, 10, {event(KeyAction::press, 5), event(KeyAction::release, 8)}));
+    keys.settle(20);  // a poll of another key: Space goes up unread
+    EXPECT_FALSE(poll(keys, 52, {event(KeyAction::press, 50), event(KeyAction::release, 51)}));
+    const std::uint64_t due = keys.next_decision_ms(52);
+    EXPECT_GT(due, 52U);
+    EXPECT_LE(due, 20 + k_inferred_release_ms);
+    EXPECT_TRUE(poll(keys, due));
+}
+
 TEST(KeyState, EveryPressCountsOnceInTheOrderItCame) {
     struct Case {
         std::string what;
