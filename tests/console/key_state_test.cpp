@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "auto_repeat.hpp"
+
 namespace kal {
 namespace {
 
@@ -85,14 +87,8 @@ struct Stroke {
     std::uint64_t hold_ms;
 };
 
-struct RepeatProfile {
-    std::uint64_t delay_ms;
-    std::uint64_t interval_ms;
-};
-
-// Auto-repeat settings of terminals and desktops: delay and interval.
-constexpr std::array<RepeatProfile, 6> k_profiles{
-    {{250, 33}, {500, 30}, {660, 40}, {250, 92}, {200, 16}, {1000, 100}}};
+using test::k_auto_repeat_profiles;
+using test::RepeatProfile;
 
 InputEvent key_event(int code, KeyAction action, std::uint64_t at) {
     InputEvent e;
@@ -208,7 +204,7 @@ TEST(KeyState, EveryPressCountsOnceInTheOrderItCame) {
     }
     for (const Case& c : cases) {
         for (const bool exact : {false, true}) {
-            for (const RepeatProfile profile : k_profiles) {
+            for (const RepeatProfile profile : k_auto_repeat_profiles) {
                 for (const std::uint64_t pass : {10, 50}) {
                     if (exact && pass == 50 && !c.exact_slow_polls) {
                         continue;

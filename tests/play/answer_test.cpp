@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "auto_repeat.hpp"
 #include "play/play_state.hpp"
 #include "play/scrolling_question.hpp"
 #include "play_fixture.hpp"
@@ -237,11 +238,9 @@ TEST_F(AnswerTest, AHoldIsOnePlaceAndTwoTapsAreTwoWhateverTheAutoRepeat) {
     for (const std::uint64_t gap : {40, 60, 90, 130, 200, 300, 600}) {
         cases.push_back({"two taps " + std::to_string(gap) + " ms apart", {{0, 30}, {gap, 30}}, 2});
     }
-    constexpr std::array<std::pair<std::uint64_t, std::uint64_t>, 6> k_profiles{
-        {{250, 33}, {500, 30}, {660, 40}, {250, 92}, {200, 16}, {1000, 100}}};
     for (const Case& c : cases) {
         for (const bool kitty : {false, true}) {
-            for (const auto& [delay, interval] : k_profiles) {
+            for (const auto& [delay, interval] : k_auto_repeat_profiles) {
                 SCOPED_TRACE(c.what + (kitty ? ", kitty" : ", releases inferred") + ", repeat " +
                              std::to_string(delay) + "/" + std::to_string(interval));
                 console.attach(sim, sim.terminal());

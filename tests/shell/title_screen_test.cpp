@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "auto_repeat.hpp"
 #include "console/key_state.hpp"
 #include "game/program.hpp"
 #include "game_fixture.hpp"
@@ -159,11 +160,9 @@ TEST_F(TitleScreenTest, EveryPressIsOneStepAndAHoldIsOne) {
              Screen::tutorial,
              3});
     }
-    constexpr std::array<std::pair<std::uint64_t, std::uint64_t>, 6> k_profiles{
-        {{250, 33}, {500, 30}, {660, 40}, {250, 92}, {200, 16}, {1000, 100}}};
     for (const Case& c : cases) {
         for (const bool kitty : {false, true}) {
-            for (const auto& [delay, interval] : k_profiles) {
+            for (const auto& [delay, interval] : k_auto_repeat_profiles) {
                 SCOPED_TRACE(c.what + (kitty ? ", kitty" : ", releases inferred") + ", repeat " +
                              std::to_string(delay) + "/" + std::to_string(interval));
                 reset_game_state();
