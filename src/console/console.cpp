@@ -268,10 +268,10 @@ void Console::wait(std::uint64_t ms) {
     }
 }
 
-void Console::idle_until(std::uint64_t deadline) {
+bool Console::idle_until(std::uint64_t deadline) {
     flush();
     if (platform_ == nullptr) {
-        return;
+        return false;
     }
     // While the notice covers the screen the game's deadline moves away as fast as the time
     // goes: the wait lasts what is left of it, and the caller waits again. The key state may
@@ -280,7 +280,7 @@ void Console::idle_until(std::uint64_t deadline) {
     const std::uint64_t game_ms = game_time(platform_ms);
     const std::uint64_t until = platform_ms + (deadline > game_ms ? deadline - game_ms : 0);
     platform_->wait_input(std::min(until, tracker_.next_decision_ms(platform_ms)));
-    take_input();
+    return take_input();
 }
 
 void Console::flush() {
@@ -296,7 +296,9 @@ bool Console::take_events(InputEvents& events) {
     return backend_->read_events(events, platform_->now_ms());
 }
 
-void Console::take_input() {
+bool Console::take_input() {
+    const std::size_t events_before = pending_events_.size();
+    bool flood = false;
     InputEvents events;
     while (take_events(events)) {
         for (const InputEvent& event : events) {
@@ -311,6 +313,7 @@ void Console::take_input() {
                         apply_to_key_table(waiting);
                     }
                     pending_events_.clear();
+                    flood = true;
                 }
                 pending_events_.push_back(event);
             } else if (event.kind == InputEvent::Kind::interrupt) {
@@ -320,6 +323,7 @@ void Console::take_input() {
             }
         }
     }
+    return flood || pending_events_.size() > events_before;
 }
 
 // Events in the order they came, up to a key that must wait for the next poll because it

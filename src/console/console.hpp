@@ -89,8 +89,8 @@ public:
     // meanwhile.
     void wait(std::uint64_t ms);
     // Gives the processor away until the game's clock reaches deadline or a key arrives, or
-    // the key state tells a tap from a held key's repeat.
-    void idle_until(std::uint64_t deadline);
+    // the key state tells a tap from a held key's repeat; true when a key or the mouse came.
+    bool idle_until(std::uint64_t deadline);
     // Writes out everything gathered so far in one write.
     void flush();
 
@@ -135,7 +135,8 @@ private:
     [[nodiscard]] std::uint64_t game_time(std::uint64_t platform_ms) const;
     void note_cover();
     void put_char(char32_t ch);
-    void take_input();
+    // Takes what the input brought; true when a key or the mouse came.
+    bool take_input();
     bool take_events(InputEvents& events);
     void apply_pending_events();
     void apply_to_key_table(const InputEvent& event);

@@ -150,7 +150,7 @@ std::optional<Answer> run_answer_loop(int digits, SoundId decide, SoundId click)
         if (console.inkey(k_key_space) != 0) {
             return confirm(cursor, clock, answer_start, decide);
         }
-        passes.wait(k_pass_ms);
+        passes.wait_or_key(k_pass_ms);
     }
 }
 

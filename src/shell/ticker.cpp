@@ -11,6 +11,14 @@ void Ticker::restart() {
 }
 
 void Ticker::wait(std::uint64_t ms) {
+    wait_for_tick(ms, false);
+}
+
+void Ticker::wait_or_key(std::uint64_t ms) {
+    wait_for_tick(ms, true);
+}
+
+void Ticker::wait_for_tick(std::uint64_t ms, bool key_ends_wait) {
     const std::uint64_t deadline = last_end_ + ms;
     std::uint64_t now = console.now();
     if (now >= deadline) {
@@ -18,7 +26,9 @@ void Ticker::wait(std::uint64_t ms) {
         return;
     }
     while (now < deadline) {
-        console.idle_until(deadline);
+        if (console.idle_until(deadline) && key_ends_wait) {
+            return;
+        }
         now = console.now();
     }
     last_end_ = deadline;

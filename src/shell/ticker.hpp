@@ -20,8 +20,13 @@ public:
     // tick that has already overrun that ends at once, and the next counts from then: time
     // lost is not made up in a burst of ticks.
     void wait(std::uint64_t ms);
+    // The same, but a key or the mouse ends the wait early so that the game answers it at
+    // once; the tick is not over then, and the next wait goes on to the same deadline.
+    void wait_or_key(std::uint64_t ms);
 
 private:
+    void wait_for_tick(std::uint64_t ms, bool key_ends_wait);
+
     std::uint64_t last_end_;
 };
 

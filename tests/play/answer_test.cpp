@@ -189,6 +189,27 @@ TEST_F(AnswerTest, HoldingAnArrowMovesTheCursorOnePlaceWhileTheClockRuns) {
     EXPECT_NE(std::find(readouts.begin(), readouts.end(), "19.00"), readouts.end());
 }
 
+// Wherever in the readout's 10 ms pass an arrow comes, the cursor steps as it comes, and the
+// readout keeps its pace.
+TEST_F(AnswerTest, TheCursorStepsAsTheArrowComesWhereverInThePass) {
+    for (const std::uint64_t offset : {1, 4, 7, 9}) {
+        SCOPED_TRACE(offset);
+        reset_play_state();
+        sim.sim_audio().log.clear();
+        set_up_question(4);
+        const std::uint64_t pressed = now() + 200 + offset;
+        sim.tap(k_key_right, pressed, 30);
+        sim.tap(k_key_space, pressed + 300, 30);
+
+        const std::optional<Answer> given = answer();
+
+        ASSERT_TRUE(given);
+        EXPECT_EQ(given->index, 1);
+        EXPECT_EQ(sim.sim_audio().starts_of("kasoru.wav"), std::vector<std::uint64_t>{pressed});
+        console.wait(100);  // SPACE comes up before the next question
+    }
+}
+
 // Four seconds with the terminal too small, the notice over the screen: the readout goes on
 // from where it stood, and the reaction time leaves those seconds out.
 TEST_F(AnswerTest, TheClockStandsStillWhileTheNoticeCoversTheScreen) {

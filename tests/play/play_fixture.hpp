@@ -37,8 +37,8 @@ inline std::string as_read(std::string text) {
 }
 
 // Keys that pick candidate index and confirm it exactly reaction_ms after the cursor appeared
-// at t0: the last arrow is held until 10 ms before, so that the answer loop's 10 ms passes fall
-// on the moment wanted; index 0 is reached by going right and back.
+// at t0: the last arrow is held until 10 ms before and SPACE is pressed at that moment, which
+// the answer loop reads as it comes; index 0 is reached by going right and back.
 inline void script_answer(SimPlatform& sim, std::uint64_t t0, int index,
                           std::uint64_t reaction_ms) {
     const std::uint64_t last_release = t0 + reaction_ms - 10;
@@ -53,7 +53,7 @@ inline void script_answer(SimPlatform& sim, std::uint64_t t0, int index,
         sim.press(k_key_right, t0 + 20 * static_cast<std::uint64_t>(index));
         sim.release(k_key_right, last_release);
     }
-    sim.tap(k_key_space, last_release + 5, 10);
+    sim.tap(k_key_space, t0 + reaction_ms, 10);
 }
 
 // One question as the player met it when the cursor first stood on the candidates.
