@@ -88,7 +88,9 @@ struct Fingerprint {
     std::uint64_t digest;
 };
 
-LaunchSpec launch_spec(const RunOptions& options, const std::string& directory) {
+}  // namespace
+
+LaunchSpec game_launch(const RunOptions& options, const std::string& directory) {
     const std::string game = std::filesystem::absolute(options.game).string();
     LaunchSpec launch;
     launch.directory = directory;
@@ -105,12 +107,14 @@ LaunchSpec launch_spec(const RunOptions& options, const std::string& directory) 
     return launch;
 }
 
+namespace {
+
 class ScriptedGame {
 public:
     explicit ScriptedGame(const RunOptions& options)
         : options_(options),
           directory_("kaleidron-bench"),
-          term_(launch_spec(options, directory_.path().string())) {}
+          term_(game_launch(options, directory_.path().string())) {}
     ScriptedGame(const ScriptedGame&) = delete;
     ScriptedGame& operator=(const ScriptedGame&) = delete;
 

@@ -17,6 +17,7 @@
 #include "game_side.hpp"
 #include "play/question_table.hpp"
 #include "process_probe.hpp"
+#include "pty_terminal.hpp"
 #include "sequence_audit.hpp"
 
 namespace kal::bench {
@@ -106,5 +107,8 @@ struct RunOptions {
 };
 
 RunRecord play_one_game(const RunOptions& options);
+
+// How the game is started for a run: in the directory, under perf trace when asked for.
+test::LaunchSpec game_launch(const RunOptions& options, const std::string& directory);
 
 }  // namespace kal::bench

@@ -4,11 +4,12 @@
 //   kaleidron-bench --game build/kaleidron [--games 3] [--sound-games 1] [--starts 5]
 //                   [--report FILE] [--questions N] [--idle-seconds S] [--env NAME=VALUE]...
 //                   [--answer-as vt220|xterm|vte|tmux] [--starts-only] [--waiting-only]
-//                   [--no-trace] [--verbose]
+//                   [--latency-only] [--presses 40] [--no-trace] [--verbose]
 //
 // --answer-as answers the start-up queries with that terminal's device attributes;
 // --starts-only measures the starts alone and prints each; --waiting-only measures the screens
-// that wait for SPACE (a tutorial page, the credits) alone and prints each.
+// that wait for SPACE (a tutorial page, the credits) alone and prints each; --latency-only
+// measures key to screen alone, over --presses presses on the title and on the answer row.
 //
 // The sound games run with OpenAL's null output, which mixes every voice as a sound card
 // would and throws the result away: the processor time and memory of the sound are counted
@@ -28,6 +29,7 @@
 #include <vector>
 
 #include "game_run.hpp"
+#include "key_latency.hpp"
 #include "report.hpp"
 #include "stats.hpp"
 
@@ -42,6 +44,8 @@ struct Arguments {
     int starts = 5;
     bool starts_only = false;
     bool waiting_only = false;
+    bool latency_only = false;
+    int presses = 40;
     bool trace = true;
     std::string report_path;
 };
@@ -61,6 +65,8 @@ bool parse(int argc, char** argv, Arguments& args) {
             args.starts_only = true;
         } else if (word == "--waiting-only") {
             args.waiting_only = true;
+        } else if (word == "--latency-only") {
+            args.latency_only = true;
         } else if (word == "--verbose") {
             args.run.verbose = true;
         } else if (!has_value) {
@@ -71,6 +77,8 @@ bool parse(int argc, char** argv, Arguments& args) {
             args.games = number(words[++i]);
         } else if (word == "--sound-games") {
             args.sound_games = number(words[++i]);
+        } else if (word == "--presses") {
+            args.presses = number(words[++i]);
         } else if (word == "--starts") {
             args.starts = number(words[++i]);
         } else if (word == "--report") {
@@ -95,7 +103,8 @@ bool parse(int argc, char** argv, Arguments& args) {
             return false;
         }
     }
-    return !args.run.game.empty() && args.games > 0 && args.sound_games >= 0 && args.starts > 0;
+    return !args.run.game.empty() && args.games > 0 && args.sound_games >= 0 && args.starts > 0 &&
+           args.presses > 0;
 }
 
 std::string machine_description(bool traced) {
@@ -169,6 +178,23 @@ void print_waits(const std::vector<kal::bench::WaitingFigures>& waits, int secon
     }
 }
 
+// Right and Left pressed on the title and on the answer row, each place in a game of its own.
+std::vector<kal::bench::LatencyFigures> measure_latencies(const Arguments& args) {
+    std::vector<kal::bench::LatencyFigures> latencies;
+    for (const kal::bench::LatencyPlace& place : kal::bench::k_latency_places) {
+        std::fprintf(stderr, "key to screen on %s\n", std::string(place.name).c_str());
+        latencies.push_back(kal::bench::measure_key_latency(args.run, place, args.presses));
+    }
+    return latencies;
+}
+
+void print_latencies(const std::vector<kal::bench::LatencyFigures>& latencies) {
+    for (const kal::bench::LatencyFigures& latency : latencies) {
+        std::printf("key to screen on %s: %s\n", latency.place.c_str(),
+                    kal::bench::latency_row(latency).measured.c_str());
+    }
+}
+
 std::vector<kal::bench::RunFigures> play_games(RunOptions options, int games, const char* kind) {
     std::vector<kal::bench::RunFigures> figures;
     for (int i = 0; i < games; ++i) {
@@ -190,8 +216,8 @@ int main(int argc, char** argv) {
             stderr,
             "usage: %s --game PATH [--games N] [--sound-games N] [--starts N] [--report FILE] "
             "[--questions N] [--idle-seconds S] [--env NAME=VALUE]... "
-            "[--answer-as vt220|xterm|vte|tmux] [--starts-only] [--waiting-only] [--no-trace] "
-            "[--verbose]\n",
+            "[--answer-as vt220|xterm|vte|tmux] [--starts-only] [--waiting-only] [--latency-only] "
+            "[--presses N] [--no-trace] [--verbose]\n",
             argv[0]);
         return 2;
     }
@@ -203,10 +229,15 @@ int main(int argc, char** argv) {
         print_waits(measure_waits(args), args.run.idle_seconds);
         return 0;
     }
+    if (args.latency_only) {
+        print_latencies(measure_latencies(args));
+        return 0;
+    }
     const bool traced = args.trace && perf_trace_works();
     const std::string load_before = load_average();
     const std::vector<kal::bench::StartUpFigures> starts = measure_starts(args);
     const std::vector<kal::bench::WaitingFigures> waits = measure_waits(args);
+    const std::vector<kal::bench::LatencyFigures> latencies = measure_latencies(args);
     RunOptions options = args.run;
     if (traced) {
         options.trace_log = "kaleidron-bench-trace.log";
@@ -216,8 +247,8 @@ int main(int argc, char** argv) {
     const auto sound_games = play_games(options, args.sound_games, "game with sound");
     const std::string machine = machine_description(traced) + ", load average " + load_before +
                                 " at the start and " + load_average() + " at the end";
-    const std::string report =
-        kal::bench::render_report(games, sound_games, starts, waits, {"make bench", machine});
+    const std::string report = kal::bench::render_report(games, sound_games, starts, waits,
+                                                         latencies, {"make bench", machine});
     std::cout << report;
     if (!args.report_path.empty()) {
         std::ofstream(args.report_path) << report;

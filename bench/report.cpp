@@ -25,6 +25,7 @@ constexpr double k_max_idle_cpu = 0.02;
 constexpr double k_max_waiting_cpu = 0.003;
 constexpr double k_max_scroll_cpu = 0.10;
 constexpr double k_max_title_ms = 50.0;
+constexpr double k_max_key_to_screen_ms = 10.0;
 constexpr double k_max_resident_mib = 30.0;
 constexpr double k_count_tolerance_ms = 1.0;
 // A wake-up is never instant; below this the game had a processor as soon as it asked.
@@ -368,7 +369,8 @@ Row start_up_row(const std::vector<StartUpFigures>& start_ups) {
 std::vector<Row> table_rows(const std::vector<RunFigures>& runs,
                             const std::vector<RunFigures>& sound_runs,
                             const std::vector<StartUpFigures>& start_ups,
-                            const std::vector<WaitingFigures>& waits) {
+                            const std::vector<WaitingFigures>& waits,
+                            const std::vector<LatencyFigures>& latencies) {
     std::vector<Row> rows = period_rows(runs);
     rows.push_back(jitter_row(runs));
     rows.push_back(writes_row(runs));
@@ -388,6 +390,11 @@ std::vector<Row> table_rows(const std::vector<RunFigures>& runs,
         }
     }
     rows.push_back(start_up_row(start_ups));
+    for (const LatencyFigures& latency : latencies) {
+        const LatencyRow row = latency_row(latency);
+        rows.push_back(
+            {"key to screen on " + latency.place, "≤ 10 ms median", row.measured, row.met});
+    }
     rows.push_back(count_row(runs));
     return rows;
 }
@@ -467,6 +474,17 @@ RunFigures figures_of(const RunRecord& run) {
     return figures;
 }
 
+LatencyRow latency_row(const LatencyFigures& latency) {
+    if (!latency.failure.empty() || latency.ms.empty()) {
+        return {latency.failure, false};
+    }
+    const double middle = median(latency.ms);
+    const double slowest = *std::max_element(latency.ms.begin(), latency.ms.end());
+    return {format("median %.1f ms", middle) + format(", slowest %.1f ms", slowest) +
+                format(" over %.0f presses", static_cast<double>(latency.ms.size())),
+            middle <= k_max_key_to_screen_ms};
+}
+
 WaitingFigures waiting_of(const RunRecord& run, const WaitingScreen& screen) {
     return {std::string(screen.name), run.waiting_cpu, run.failure};
 }
@@ -479,13 +497,15 @@ StartUpFigures start_up_of(const RunRecord& run) {
 std::string render_report(const std::vector<RunFigures>& runs,
                           const std::vector<RunFigures>& sound_runs,
                           const std::vector<StartUpFigures>& start_ups,
-                          const std::vector<WaitingFigures>& waits, const ReportContext& context) {
+                          const std::vector<WaitingFigures>& waits,
+                          const std::vector<LatencyFigures>& latencies,
+                          const ReportContext& context) {
     std::ostringstream out;
     out << "Measured with `" << context.command << "` on " << context.machine << ": " << runs.size()
         << " whole games and " << start_ups.size()
         << " starts of the real binary on a pseudo-terminal; medians over the games.\n\n";
     out << "| figure | target | measured | |\n|---|---|---|---|\n";
-    for (const Row& row : table_rows(runs, sound_runs, start_ups, waits)) {
+    for (const Row& row : table_rows(runs, sound_runs, start_ups, waits, latencies)) {
         out << "| " << row.figure << " | " << row.target << " | " << row.measured << " | "
             << (row.met ? "✓" : "✗") << " |\n";
     }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "game_run.hpp"
+#include "key_latency.hpp"
 #include "sequence_audit.hpp"
 
 namespace kal::bench {
@@ -81,11 +82,21 @@ struct ReportContext {
     std::string machine;
 };
 
+// Key to screen on each place, as a row of the table: median and slowest against the target.
+struct LatencyRow {
+    std::string measured;
+    bool met = false;
+};
+LatencyRow latency_row(const LatencyFigures& latency);
+
 // The table in Markdown, then the details behind it. sound_runs are games with a sound output
-// that mixes, for the processor time and memory it adds; they may be none, and so may waits.
+// that mixes, for the processor time and memory it adds; they may be none, and so may waits
+// and latencies.
 std::string render_report(const std::vector<RunFigures>& runs,
                           const std::vector<RunFigures>& sound_runs,
                           const std::vector<StartUpFigures>& start_ups,
-                          const std::vector<WaitingFigures>& waits, const ReportContext& context);
+                          const std::vector<WaitingFigures>& waits,
+                          const std::vector<LatencyFigures>& latencies,
+                          const ReportContext& context);
 
 }  // namespace kal::bench

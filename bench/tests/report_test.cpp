@@ -64,7 +64,10 @@ TEST(Report, TheTableMarksEachFigureAgainstItsTarget) {
     run.questions.push_back(scrolled_question(1, {25, 25, 25}));
     const std::vector<WaitingFigures> waits{
         {"a tutorial page", 0.001, ""}, {"the credits", 0.016, ""}, {"a screen", 0.0, "it hung"}};
-    const std::string table = render_report({figures_of(run)}, {}, {{20.0, 19.0}}, waits,
+    const std::vector<LatencyFigures> latencies{{"the title", {3.0, 1.0, 30.0}, ""},
+                                                {"the answer row", {12.0, 11.0, 2.0}, ""},
+                                                {"a row", {}, "a press showed no step"}};
+    const std::string table = render_report({figures_of(run)}, {}, {{20.0, 19.0}}, waits, latencies,
                                             {"make bench", "a test machine"});
     EXPECT_NE(table.find("| CPU of the game, idle on the title for 10 s | ≤ 2% of one core | "
                          "3.00% | ✗ |"),
@@ -83,6 +86,15 @@ TEST(Report, TheTableMarksEachFigureAgainstItsTarget) {
               std::string::npos);
     EXPECT_NE(table.find("| start to the first complete title frame | ≤ 50 ms | 20.0 ms"),
               std::string::npos);
+    EXPECT_NE(table.find("| key to screen on the title | ≤ 10 ms median | median 3.0 ms, slowest "
+                         "30.0 ms over 3 presses | ✓ |"),
+              std::string::npos);
+    EXPECT_NE(table.find("| key to screen on the answer row | ≤ 10 ms median | median 11.0 ms, "
+                         "slowest 12.0 ms over 3 presses | ✗ |"),
+              std::string::npos);
+    EXPECT_NE(
+        table.find("| key to screen on a row | ≤ 10 ms median | a press showed no step | ✗ |"),
+        std::string::npos);
 }
 
 TEST(Report, FiguresOfASilentGameSaySoAndGamesWithSoundGetTheirOwnRows) {
@@ -92,8 +104,9 @@ TEST(Report, FiguresOfASilentGameSaySoAndGamesWithSoundGetTheirOwnRows) {
     RunRecord with_sound = silent;
     with_sound.threads = 3;
     with_sound.title_idle_cpu = 0.01;
-    const std::string table = render_report({figures_of(silent)}, {figures_of(with_sound)},
-                                            {{20.0, 19.0}}, {}, {"make bench", "a test machine"});
+    const std::string table =
+        render_report({figures_of(silent)}, {figures_of(with_sound)}, {{20.0, 19.0}}, {}, {},
+                      {"make bench", "a test machine"});
     EXPECT_NE(table.find("idle on the title for 10 s (no sound output: the game runs silent)"),
               std::string::npos);
     EXPECT_NE(table.find("| CPU of the game, idle on the title for 10 s, with a sound output "
