@@ -1,5 +1,5 @@
 # Measurements of the real game on a pseudo-terminal: scroll timing, writes and bytes per tick,
-# processor time, start-up, memory and the countdown. Takes about seven minutes a game.
+# processor time, start-up, key to screen, memory and the countdown. About seven minutes a game.
 #   make bench                       three whole games and ten starts, the table on stdout
 #   make bench BENCH_GAMES=1         quicker, less steady
 # perf (package linux-perf) adds the game's own view of its timing; without it the figures are
