@@ -332,9 +332,12 @@ void WindowsConsole::add_key(const KEY_EVENT_RECORD& key, InputEvents& out, std:
 // Records are read with the wide function: a character typed in a name then arrives whole,
 // where the narrow one splits a double-byte character over two records.
 // Takes only as many records as their events fit; false when none of them gave an event.
+// The game looks several times a pass: whether records wait is asked of the input handle,
+// which is signalled while they do, and the console's host is asked for them only then.
 bool WindowsConsole::read_events(InputEvents& out, std::uint64_t time_ms) {
     DWORD waiting = 0;
-    if (!is_valid(in_) || GetNumberOfConsoleInputEvents(in_, &waiting) == 0 || waiting == 0) {
+    if (!is_valid(in_) || WaitForSingleObject(in_, 0) != WAIT_OBJECT_0 ||
+        GetNumberOfConsoleInputEvents(in_, &waiting) == 0 || waiting == 0) {
         return false;
     }
     DWORD read = 0;
