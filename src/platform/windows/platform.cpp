@@ -21,10 +21,11 @@ struct Session {
     HANDLE out = INVALID_HANDLE_VALUE;
     bool console_in = false;
     bool console_out = false;
+    // The buffer the player saw when the game started, and the game's own.
+    HANDLE player_screen = INVALID_HANDLE_VALUE;
+    HANDLE game_screen = INVALID_HANDLE_VALUE;
     DWORD saved_in_mode = 0;
-    DWORD saved_out_mode = 0;
     UINT saved_output_cp = 0;
-    WORD saved_attributes = 0;
     CONSOLE_CURSOR_INFO saved_cursor{};
     bool keyboard_pushed = false;
     bool line_input = false;   // the game reads a line: an ended input reads as Ctrl-D
@@ -103,25 +104,67 @@ void take_console_input() {
     }
 }
 
-// Text in the last column of the bottom row must not scroll the screen.
+bool is_valid(HANDLE handle) {
+    return handle != INVALID_HANDLE_VALUE && handle != nullptr;
+}
+
+void close_screen(HANDLE& screen) {
+    if (is_valid(screen)) {
+        CloseHandle(screen);
+    }
+    screen = INVALID_HANDLE_VALUE;
+}
+
+// 80 x 25, the window as well as the buffer. A window never stands larger than its buffer, so
+// it shrinks to a cell first; where the console cannot show 80 x 25, the window stays smaller
+// and the game shows its notice.
+void size_game_screen(HANDLE screen) {
+    constexpr TermSize k_game{};
+    constexpr SMALL_RECT k_one_cell{0, 0, 0, 0};
+    constexpr SMALL_RECT k_game_window{0, 0, k_game.cols - 1, k_game.rows - 1};
+    SetConsoleWindowInfo(screen, TRUE, &k_one_cell);
+    SetConsoleScreenBufferSize(screen, COORD{k_game.cols, k_game.rows});
+    SetConsoleWindowInfo(screen, TRUE, &k_game_window);
+}
+
+// The game draws on a buffer of its own, as a terminal's alternate screen: the player's, with
+// its text, its history and its size, stays underneath. CONOUT$ names the buffer shown now,
+// where the standard handle may follow whichever is shown (it does under Wine), so the player's
+// is held by that name to be shown again at the end. Text in the last column of the bottom row
+// must not scroll the game's screen.
+void open_game_screen() {
+    constexpr DWORD k_access = GENERIC_READ | GENERIC_WRITE;
+    constexpr DWORD k_sharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    session.player_screen =
+        CreateFileW(L"CONOUT$", k_access, k_sharing, nullptr, OPEN_EXISTING, 0, nullptr);
+    session.game_screen =
+        CreateConsoleScreenBuffer(k_access, k_sharing, nullptr, CONSOLE_TEXTMODE_BUFFER, nullptr);
+    if (!is_valid(session.player_screen) || !is_valid(session.game_screen)) {
+        close_screen(session.game_screen);
+        return;
+    }
+    size_game_screen(session.game_screen);
+    SetConsoleMode(session.game_screen, ENABLE_PROCESSED_OUTPUT);
+    if (SetConsoleActiveScreenBuffer(session.game_screen) == 0) {
+        close_screen(session.game_screen);
+    }
+}
+
 void take_console_output() {
-    session.console_out = GetConsoleMode(session.out, &session.saved_out_mode) != 0;
+    DWORD mode = 0;
+    session.console_out = GetConsoleMode(session.out, &mode) != 0;
     if (!session.console_out) {
         write_bytes(k_enter_sequence);
         return;
     }
-    CONSOLE_SCREEN_BUFFER_INFO info{};
-    if (GetConsoleScreenBufferInfo(session.out, &info) != 0) {
-        session.saved_attributes = info.wAttributes;
-    }
     GetConsoleCursorInfo(session.out, &session.saved_cursor);
     session.saved_output_cp = GetConsoleOutputCP();
     SetConsoleOutputCP(k_cp932);
-    SetConsoleMode(session.out, session.saved_out_mode & ~ENABLE_WRAP_AT_EOL_OUTPUT);
+    open_game_screen();
 }
 
-// The game's last screen goes, in the colours the console had, as a terminal's alternate
-// screen goes: the prompt comes back on a clean console with its own colours and cursor.
+// The player's buffer is shown again as it was, and the game's goes. Where the game had no
+// buffer of its own, it drew on the player's, whose cursor then comes back as it was found.
 void give_console_output_back() {
     if (!session.console_out) {
         if (session.keyboard_pushed) {
@@ -130,18 +173,13 @@ void give_console_output_back() {
         write_bytes(k_leave_sequence);
         return;
     }
-    SetConsoleTextAttribute(session.out, session.saved_attributes);
-    CONSOLE_SCREEN_BUFFER_INFO info{};
-    if (GetConsoleScreenBufferInfo(session.out, &info) != 0) {
-        const auto cells = static_cast<DWORD>(info.dwSize.X) * static_cast<DWORD>(info.dwSize.Y);
-        DWORD done = 0;
-        FillConsoleOutputAttribute(session.out, session.saved_attributes, cells, COORD{0, 0},
-                                   &done);
-        FillConsoleOutputCharacterA(session.out, ' ', cells, COORD{0, 0}, &done);
+    if (is_valid(session.game_screen)) {
+        SetConsoleActiveScreenBuffer(session.player_screen);
+        close_screen(session.game_screen);
+    } else {
+        SetConsoleCursorInfo(session.out, &session.saved_cursor);
     }
-    SetConsoleCursorPosition(session.out, COORD{0, 0});
-    SetConsoleCursorInfo(session.out, &session.saved_cursor);
-    SetConsoleMode(session.out, session.saved_out_mode);
+    close_screen(session.player_screen);
     if (session.saved_output_cp != 0) {
         SetConsoleOutputCP(session.saved_output_cp);
     }
@@ -246,6 +284,22 @@ std::size_t read_pipe_or_file(std::span<char> buffer) {
 }
 
 }  // namespace
+
+HANDLE game_screen_buffer() {
+    return is_valid(session.game_screen) ? session.game_screen : GetStdHandle(STD_OUTPUT_HANDLE);
+}
+
+TermSize visible_window(HANDLE screen) {
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (GetConsoleScreenBufferInfo(screen, &info) == 0) {
+        return {0, 0};
+    }
+    const COORD largest = GetLargestConsoleWindowSize(screen);
+    const int cols = info.srWindow.Right - info.srWindow.Left + 1;
+    const int rows = info.srWindow.Bottom - info.srWindow.Top + 1;
+    return {largest.X > 0 ? std::min<int>(cols, largest.X) : cols,
+            largest.Y > 0 ? std::min<int>(rows, largest.Y) : rows};
+}
 
 int print_in_cp932(const std::function<int()>& print) {
     const UINT saved = GetConsoleOutputCP();
@@ -354,12 +408,7 @@ void WindowsPlatform::write_output(std::string_view bytes) {
 }
 
 TermSize WindowsPlatform::terminal_size() {
-    CONSOLE_SCREEN_BUFFER_INFO info{};
-    if (!session.console_out || GetConsoleScreenBufferInfo(session.out, &info) == 0) {
-        return {};
-    }
-    return {info.srWindow.Right - info.srWindow.Left + 1,
-            info.srWindow.Bottom - info.srWindow.Top + 1};
+    return session.console_out ? visible_window(game_screen_buffer()) : TermSize{};
 }
 
 void WindowsPlatform::set_keyboard_protocol(bool pushed) {

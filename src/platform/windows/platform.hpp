@@ -2,17 +2,28 @@
 
 // The game on Windows. With its standard output on a console, the console is set up for the
 // run (input without line editing or echo, window and mouse events on, Ctrl-C to our handler,
-// no wrap at the end of a line, output code page 932) and given back exactly as it was found
-// (input and output modes, code page, colours, cursor) on every way out: a normal exit, Ctrl-C,
-// Ctrl-Break, the window closed, logoff or shutdown. Otherwise (a pipe, as under a terminal
-// emulator of its own) the game speaks escape sequences as on POSIX. The clock is the 1 ms
-// multimedia clock for the whole run, widened to 64 bits.
+// output code page 932) and the game draws on a screen buffer of its own, 80 x 25; on every way
+// out (a normal exit, the end of its input, Ctrl-C, Ctrl-Break, the window closed, logoff or
+// shutdown) the player's buffer is shown again, its text, history and size untouched, and the
+// input mode and code page are given back as they were found. Otherwise (a pipe, as under a
+// terminal emulator of its own) the game speaks escape sequences as on POSIX. The clock is the
+// 1 ms multimedia clock for the whole run, widened to 64 bits.
 
 #include <functional>
 
 #include "platform/platform.hpp"
+#include "platform/windows/system.hpp"
 
 namespace kal {
+
+// The console screen buffer the game draws on: its own while a session runs, otherwise the
+// standard output.
+HANDLE game_screen_buffer();
+
+// The part of a console screen buffer the player can see, in cells: its window, held to the
+// largest window the console can show (Wine's console in a terminal reports a window as large as
+// asked for, but can show no more than the terminal's size). 0 x 0 when it cannot be read.
+TermSize visible_window(HANDLE screen);
 
 // Runs print with a console on standard output set to code page 932, the game's own, and gives
 // the console its code page back afterwards; returns what print returns.

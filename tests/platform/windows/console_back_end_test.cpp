@@ -47,6 +47,18 @@ void put_key(WORD key, bool down, DWORD control_keys = 0) {
     WriteConsoleInputW(console_in(), &record, 1, &written);
 }
 
+// The characters of one row of a console's screen buffer, from its first column.
+std::wstring console_row(HANDLE screen, SHORT row, SHORT columns) {
+    std::vector<CHAR_INFO> cells(static_cast<std::size_t>(columns));
+    SMALL_RECT region{0, row, static_cast<SHORT>(columns - 1), row};
+    ReadConsoleOutputW(screen, cells.data(), COORD{columns, 1}, COORD{0, 0}, &region);
+    std::wstring text;
+    for (const CHAR_INFO& cell : cells) {
+        text += cell.Char.UnicodeChar;
+    }
+    return text;
+}
+
 void put_mouse(SHORT column, SHORT row, DWORD buttons) {
     INPUT_RECORD record{};
     record.EventType = MOUSE_EVENT;
@@ -191,6 +203,45 @@ TEST_F(ConsoleBackEndTest, ClearingFillsTheWholeBufferAndHomesTheCursor) {
         EXPECT_EQ(cell.Char.UnicodeChar, L' ');
         EXPECT_EQ(cell.Attributes & 0xFF, 0xE4);
     }
+}
+
+// The game draws on a buffer of its own: the player's, with the text it held and a history
+// longer than the window, is shown again as it was when the session ends.
+TEST_F(ConsoleBackEndTest, ThePlayersBufferComesBackWithItsTextAndSizeAfterTheGame) {
+    const HANDLE player = console_out();
+    constexpr SHORT k_history_rows = 300;
+    constexpr SHORT k_text_row = 250;
+    const std::wstring earlier = L"C:\\> dir  (the player's earlier output)";
+    ASSERT_NE(SetConsoleScreenBufferSize(player, COORD{k_screen_cols, k_history_rows}), 0);
+    DWORD written = 0;
+    WriteConsoleOutputCharacterW(player, earlier.data(), static_cast<DWORD>(earlier.size()),
+                                 COORD{0, k_text_row}, &written);
+    WriteConsoleOutputCharacterW(player, earlier.data(), static_cast<DWORD>(earlier.size()),
+                                 COORD{0, 0}, &written);
+    {
+        const std::unique_ptr<AudioDevice> audio = make_waveout_audio();
+        WindowsPlatform platform(*audio);
+        platform.begin_session();
+        const std::unique_ptr<ConsoleBackend> game = make_system_console(game_screen_buffer());
+        ASSERT_NE(game, nullptr);
+        console.attach(platform, *game);
+        console.cls(15, 1);
+        console.locate(1, 1);
+        console.print("KALEIDRON");
+        console.flush();
+        EXPECT_EQ(console_row(game_screen_buffer(), 0, 9), L"KALEIDRON");
+        console.detach();
+        WindowsPlatform::end_session();
+    }
+    console.attach(sim, sim.backend());
+    CONSOLE_SCREEN_BUFFER_INFO after{};
+    ASSERT_NE(GetConsoleScreenBufferInfo(player, &after), 0);
+    EXPECT_EQ(after.dwSize.X, k_screen_cols);
+    EXPECT_EQ(after.dwSize.Y, k_history_rows);
+    const auto columns = static_cast<SHORT>(earlier.size());
+    EXPECT_EQ(console_row(player, k_text_row, columns), earlier);
+    EXPECT_EQ(console_row(player, 0, columns), earlier);
+    SetConsoleScreenBufferSize(player, COORD{k_screen_cols, k_screen_rows});
 }
 
 TEST_F(ConsoleBackEndTest, TheCursorTakesItsSizeFromOneToNinetyNineAndHidesAndShows) {

@@ -92,7 +92,8 @@ private:
 };
 
 // Each simulation starts on an empty console with nothing waiting on its input.
-ConsoleScreen::ConsoleScreen() : device_((take_the_console(), make_system_console()), stale_) {
+ConsoleScreen::ConsoleScreen()
+    : device_((take_the_console(), make_system_console(console_out())), stale_) {
     DWORD done = 0;
     FillConsoleOutputAttribute(console_out(), k_blank_attribute, k_cols * k_rows, COORD{0, 0},
                                &done);

@@ -81,7 +81,7 @@ std::atomic<std::uint64_t> output_calls{0};
 
 class WindowsConsole final : public ConsoleBackend {
 public:
-    WindowsConsole() : out_(GetStdHandle(STD_OUTPUT_HANDLE)), in_(GetStdHandle(STD_INPUT_HANDLE)) {}
+    explicit WindowsConsole(HANDLE screen) : out_(screen), in_(GetStdHandle(STD_INPUT_HANDLE)) {}
 
     // The console needs no questions: it has exact keys and its own widths.
     bool query(const Frame& /*frame*/) override { return false; }
@@ -380,12 +380,12 @@ std::uint64_t console_output_calls() {
     return output_calls;
 }
 
-std::unique_ptr<ConsoleBackend> make_system_console() {
+std::unique_ptr<ConsoleBackend> make_system_console(HANDLE screen) {
     DWORD mode = 0;
-    if (!is_nt_family() || GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) == 0) {
+    if (!is_nt_family() || GetConsoleMode(screen, &mode) == 0) {
         return nullptr;
     }
-    return std::make_unique<WindowsConsole>();
+    return std::make_unique<WindowsConsole>(screen);
 }
 
 }  // namespace kal
