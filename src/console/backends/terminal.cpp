@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "console/palette.hpp"
+#include "console/small_screen_notice.hpp"
 #include "console/text.hpp"
 
 namespace kal {
@@ -296,7 +297,7 @@ void TerminalBackend::flush(const Frame& frame) {
 void TerminalBackend::fit_to_terminal(const Frame& frame, bool redraw) {
     size_checked_ = true;
     const TermSize size = platform_.terminal_size();
-    const bool small = size.cols < k_screen_cols || size.rows < k_screen_rows;
+    const bool small = too_small_for_game(size);
     if (!small && !redraw) {
         return;
     }
@@ -312,15 +313,13 @@ void TerminalBackend::fit_to_terminal(const Frame& frame, bool redraw) {
 // Written past the hold on output while the terminal is too small: the notice is what it
 // shows then.
 void TerminalBackend::paint_small_terminal_notice(TermSize size) {
-    static constexpr std::string_view k_notice = "80x25 以上に広げて下さい";
-    constexpr int k_notice_columns = 24;
-    const int x = std::max(1, (size.cols - k_notice_columns) / 2 + 1);
-    const int y = std::max(1, (size.rows + 1) / 2);
+    const NoticePlace place = small_screen_notice_place(size);
     std::array<char, 24> sequence{};
-    const int length = std::snprintf(sequence.data(), sequence.size(), "\x1b[%d;%dH", y, x);
+    const int length =
+        std::snprintf(sequence.data(), sequence.size(), "\x1b[%d;%dH", place.y, place.x);
     out_ += "\x1b[0m\x1b[2J";
     out_ += std::string_view(sequence.data(), static_cast<std::size_t>(length));
-    out_ += k_notice;
+    out_ += k_small_screen_notice;
     terminal_x_ = 0;
     pen_fg_ = -1;
     pen_bg_ = -1;

@@ -289,16 +289,17 @@ HANDLE game_screen_buffer() {
     return is_valid(session.game_screen) ? session.game_screen : GetStdHandle(STD_OUTPUT_HANDLE);
 }
 
-TermSize visible_window(HANDLE screen) {
+ConsoleWindow visible_window(HANDLE screen) {
     CONSOLE_SCREEN_BUFFER_INFO info{};
     if (GetConsoleScreenBufferInfo(screen, &info) == 0) {
-        return {0, 0};
+        return {};
     }
     const COORD largest = GetLargestConsoleWindowSize(screen);
     const int cols = info.srWindow.Right - info.srWindow.Left + 1;
     const int rows = info.srWindow.Bottom - info.srWindow.Top + 1;
-    return {largest.X > 0 ? std::min<int>(cols, largest.X) : cols,
-            largest.Y > 0 ? std::min<int>(rows, largest.Y) : rows};
+    return {info.srWindow.Left, info.srWindow.Top,
+            TermSize{largest.X > 0 ? std::min<int>(cols, largest.X) : cols,
+                     largest.Y > 0 ? std::min<int>(rows, largest.Y) : rows}};
 }
 
 int print_in_cp932(const std::function<int()>& print) {
@@ -408,7 +409,7 @@ void WindowsPlatform::write_output(std::string_view bytes) {
 }
 
 TermSize WindowsPlatform::terminal_size() {
-    return session.console_out ? visible_window(game_screen_buffer()) : TermSize{};
+    return session.console_out ? visible_window(game_screen_buffer()).size : TermSize{};
 }
 
 void WindowsPlatform::set_keyboard_protocol(bool pushed) {

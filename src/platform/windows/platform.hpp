@@ -20,10 +20,16 @@ namespace kal {
 // standard output.
 HANDLE game_screen_buffer();
 
-// The part of a console screen buffer the player can see, in cells: its window, held to the
-// largest window the console can show (Wine's console in a terminal reports a window as large as
-// asked for, but can show no more than the terminal's size). 0 x 0 when it cannot be read.
-TermSize visible_window(HANDLE screen);
+// The part of a console screen buffer the player can see: its window, held to the largest
+// window the console can show (Wine's console in a terminal reports a window as large as asked
+// for, but can show no more than the terminal's size). The game's 80 x 25 at the buffer's first
+// cell when it cannot be read.
+struct ConsoleWindow {
+    int left = 0;  // the window's first cell in the buffer, 0-based
+    int top = 0;
+    TermSize size;
+};
+ConsoleWindow visible_window(HANDLE screen);
 
 // Runs print with a console on standard output set to code page 932, the game's own, and gives
 // the console its code page back afterwards; returns what print returns.

@@ -59,6 +59,42 @@ std::wstring console_row(HANDLE screen, SHORT row, SHORT columns) {
     return text;
 }
 
+// A record the console puts on its input queue when the window changes.
+void put_window_record(WORD type) {
+    INPUT_RECORD record{};
+    record.EventType = type;
+    if (type == WINDOW_BUFFER_SIZE_EVENT) {
+        record.Event.WindowBufferSizeEvent.dwSize = COORD{k_screen_cols, k_screen_rows};
+    } else {
+        record.Event.FocusEvent.bSetFocus = TRUE;
+    }
+    DWORD written = 0;
+    WriteConsoleInputW(console_in(), &record, 1, &written);
+}
+
+// The console's window at a size for as long as it lives, then at the game's 80 x 25 again.
+class WindowAt {
+public:
+    WindowAt(SHORT cols, SHORT rows) { show(cols, rows); }
+    WindowAt(const WindowAt&) = delete;
+    WindowAt& operator=(const WindowAt&) = delete;
+    ~WindowAt() { show(k_screen_cols, k_screen_rows); }
+
+    static void show(SHORT cols, SHORT rows) {
+        const SMALL_RECT window{0, 0, static_cast<SHORT>(cols - 1), static_cast<SHORT>(rows - 1)};
+        SetConsoleWindowInfo(console_out(), TRUE, &window);
+    }
+};
+
+// Something drawn over the whole console behind the game's back.
+void scribble_on_the_console() {
+    DWORD done = 0;
+    FillConsoleOutputCharacterW(console_out(), L'#', k_screen_cols * k_screen_rows, COORD{0, 0},
+                                &done);
+    FillConsoleOutputAttribute(console_out(), 0x4E, k_screen_cols * k_screen_rows, COORD{0, 0},
+                               &done);
+}
+
 void put_mouse(SHORT column, SHORT row, DWORD buttons) {
     INPUT_RECORD record{};
     record.EventType = MOUSE_EVENT;
@@ -242,6 +278,48 @@ TEST_F(ConsoleBackEndTest, ThePlayersBufferComesBackWithItsTextAndSizeAfterTheGa
     EXPECT_EQ(console_row(player, k_text_row, columns), earlier);
     EXPECT_EQ(console_row(player, 0, columns), earlier);
     SetConsoleScreenBufferSize(player, COORD{k_screen_cols, k_screen_rows});
+}
+
+// A window of 70 x 20 shows the notice, centred, from the first frame; the game's clock stands
+// still under it. Widened to 80 x 25, the window shows the game's whole screen again.
+TEST_F(ConsoleBackEndTest, ASmallWindowShowsTheNoticeFromTheFirstFrameUntilItIsWidened) {
+    // Nothing has been drawn yet: the frame below is the back-end's first.
+    WindowAt small(70, 20);
+    console.cls(15, 1);
+    console.locate(1, 1);
+    console.print("KALEIDRON");
+    console.flush();
+    // 23 columns either side of the notice's 24, and the 10th of 20 rows.
+    EXPECT_TRUE(sim.shows_at(24, 10, "80x25 以上に広げて下さい")) << sim.row(10);
+    EXPECT_FALSE(sim.shows("KALEIDRON"));
+    const std::uint64_t covered_at = console.now();
+    sim.advance(5000);
+    EXPECT_EQ(console.now(), covered_at);
+
+    WindowAt::show(k_screen_cols, k_screen_rows);
+    put_window_record(WINDOW_BUFFER_SIZE_EVENT);
+    EXPECT_EQ(console.inkey(k_key_space), 0);
+    console.flush();
+    expect_console_shows_the_screen();
+    EXPECT_TRUE(sim.shows_at(1, 1, "KALEIDRON"));
+    sim.advance(1000);
+    EXPECT_EQ(console.now(), covered_at + 1000);
+}
+
+// Whatever the console did to the screen while the window changed, the next frame is the
+// game's whole screen.
+TEST_F(ConsoleBackEndTest, AResizeOrAChangeOfFocusDrawsTheWholeScreenAgain) {
+    for (const WORD record : {WORD{WINDOW_BUFFER_SIZE_EVENT}, WORD{FOCUS_EVENT}}) {
+        console.cls(15, 1);
+        console.locate(3, 5);
+        console.print("ノーマルモード");
+        console.flush();
+        scribble_on_the_console();
+        put_window_record(record);
+        EXPECT_EQ(console.inkey(k_key_space), 0);
+        console.flush();
+        expect_console_shows_the_screen();
+    }
 }
 
 TEST_F(ConsoleBackEndTest, TheCursorTakesItsSizeFromOneToNinetyNineAndHidesAndShows) {

@@ -46,6 +46,7 @@ public:
     WatchedDevice(std::unique_ptr<ConsoleBackend> device, bool& stale)
         : device_(std::move(device)), stale_(stale) {}
 
+    void start() override { device_->start(); }
     bool query(const Frame& frame) override { return device_->query(frame); }
     [[nodiscard]] const TerminalTraits& traits() const override { return device_->traits(); }
     void set_traits(const TerminalTraits& traits) override { device_->set_traits(traits); }
@@ -58,6 +59,7 @@ public:
         device_->flush(frame);
         stale_ = true;
     }
+    [[nodiscard]] bool covered() const override { return device_->covered(); }
     bool read_events(InputEvents& out, std::uint64_t time_ms) override {
         return device_->read_events(out, time_ms);
     }

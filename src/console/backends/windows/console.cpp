@@ -5,7 +5,10 @@
 #include <atomic>
 #include <string>
 
+#include "console/palette.hpp"
+#include "console/small_screen_notice.hpp"
 #include "console/text.hpp"
+#include "platform/windows/platform.hpp"
 #include "platform/windows/system.hpp"
 
 namespace kal {
@@ -94,6 +97,8 @@ public:
     }
     bool clear(int fg, int bg) override;
     void flush(const Frame& frame) override;
+    // While the window is too small for the game and the notice covers it.
+    [[nodiscard]] bool covered() const override { return too_small_; }
     bool read_events(InputEvents& out, std::uint64_t time_ms) override;
 
 private:
@@ -104,6 +109,8 @@ private:
     };
 
     void learn_full_width_layout();
+    void fit_to_window();
+    void paint_small_screen_notice(const ConsoleWindow& window);
     void clear_screen_buffer();
     [[nodiscard]] Region changed_region(const ScreenBuffer& screen);
     void write_region(const ScreenBuffer& screen, const Region& region);
@@ -124,6 +131,10 @@ private:
     // size, nothing is known and every cell is written.
     std::array<Cell, static_cast<std::size_t>(k_screen_cols* k_screen_rows)> shown_{};
     bool shown_known_ = false;
+    // The window's size is looked at before the first frame and again after the console
+    // reported a change of size or focus; below 80 x 25 the notice stands instead of the game.
+    bool size_stale_ = true;
+    bool too_small_ = false;
     // Whether the console lays a full-width character over two cells, as Windows does, or
     // keeps it in one, as Wine does; learnt before the first frame.
     bool layout_known_ = false;
@@ -158,6 +169,43 @@ void WindowsConsole::learn_full_width_layout() {
     output_calls += 2;
     cursor_at_ = COORD{-1, -1};
     shown_known_ = false;
+}
+
+// A resize may have moved or wiped what the console showed, so the whole frame is written
+// again, or the notice when the window is below 80 x 25.
+void WindowsConsole::fit_to_window() {
+    size_stale_ = false;
+    shown_known_ = false;
+    cursor_known_ = false;
+    cursor_at_ = COORD{-1, -1};
+    const ConsoleWindow window = visible_window(out_);
+    too_small_ = too_small_for_game(window.size);
+    if (too_small_) {
+        paint_small_screen_notice(window);
+    }
+}
+
+// The notice in the middle of the window on an otherwise blank buffer, written as any frame
+// is, with the cursor hidden.
+void WindowsConsole::paint_small_screen_notice(const ConsoleWindow& window) {
+    ScreenBuffer notice;
+    notice.clear(k_light_grey, k_black);
+    const NoticePlace place = small_screen_notice_place(window.size);
+    int x = std::clamp(window.left + place.x, 1, k_screen_cols - k_small_screen_notice_columns + 1);
+    const int y = std::clamp(window.top + place.y, 1, k_screen_rows);
+    for (std::size_t at = 0; at < k_small_screen_notice.size();) {
+        const char32_t ch = next_code_point(k_small_screen_notice, at);
+        const int width = cp932_width(ch);
+        notice.put(x, y, ch, width, k_light_grey, k_black);
+        x += width;
+    }
+    Region whole;
+    whole.take(1, 1);
+    whole.take(k_screen_cols, k_screen_rows);
+    write_region(notice, whole);
+    const CONSOLE_CURSOR_INFO hidden{cursor_.size, FALSE};
+    SetConsoleCursorInfo(out_, &hidden);
+    ++output_calls;
 }
 
 // The whole screen buffer, its size and not only the window: every cell's attribute, then every
@@ -276,6 +324,12 @@ void WindowsConsole::flush(const Frame& frame) {
     if (!layout_known_) {
         learn_full_width_layout();
     }
+    if (size_stale_) {
+        fit_to_window();
+    }
+    if (too_small_) {
+        return;
+    }
     if (clear_.pending) {
         clear_screen_buffer();
     }
@@ -359,9 +413,11 @@ bool WindowsConsole::read_events(InputEvents& out, std::uint64_t time_ms) {
             event.buttons = mouse.dwButtonState;
             event.time_ms = time_ms;
             out.push(event);
-        } else if (record.EventType == WINDOW_BUFFER_SIZE_EVENT) {
-            // Resizing may have moved or wiped what the console showed.
-            shown_known_ = false;
+        } else if (record.EventType == WINDOW_BUFFER_SIZE_EVENT ||
+                   record.EventType == FOCUS_EVENT) {
+            // A window resized reports its buffer's size, or only its focus, as the player
+            // lets go of its frame.
+            size_stale_ = true;
         }
     }
     return out.size() > before;
