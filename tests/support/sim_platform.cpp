@@ -96,7 +96,7 @@ std::size_t SimAudio::count(AudioEvent::Kind kind, std::string_view name) const 
     }));
 }
 
-SimPlatform::SimPlatform() : screen_(make_sim_screen()), audio_(now_) {}
+SimPlatform::SimPlatform() : screen_(make_sim_screen(*this)), audio_(now_) {}
 
 SimPlatform::~SimPlatform() = default;
 

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "console/backend.hpp"
+#include "platform/platform.hpp"
 
 namespace kal::test {
 
@@ -39,6 +40,7 @@ public:
     [[nodiscard]] virtual bool input_waiting() const = 0;
 };
 
-std::unique_ptr<SimScreen> make_sim_screen();
+// A screen for the simulated platform, which gives the game's back-end what it reads as bytes.
+std::unique_ptr<SimScreen> make_sim_screen(Platform& platform);
 
 }  // namespace kal::test

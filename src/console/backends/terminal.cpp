@@ -22,15 +22,9 @@ bool on_screen(int x, int y) {
     return x >= 1 && x <= k_screen_cols && y >= 1 && y <= k_screen_rows;
 }
 
-bool is_answer(const InputEvent& event) {
-    return event.kind == InputEvent::Kind::kitty_flags ||
-           event.kind == InputEvent::Kind::cursor_report ||
-           event.kind == InputEvent::Kind::device_attributes;
-}
-
 }  // namespace
 
-TerminalBackend::TerminalBackend(Platform& platform) : platform_(platform) {
+TerminalBackend::TerminalBackend(Platform& platform) : platform_(platform), input_(platform) {
     split_cells_.reserve(k_split_cell_reserve);
 }
 
@@ -45,7 +39,7 @@ void TerminalBackend::start() {
     size_checked_ = false;
     colour_stale_ = false;
     split_cells_.clear();
-    decoder_.reset();
+    input_.reset();
     held_.clear();
     out_.clear();
 }
@@ -127,20 +121,12 @@ bool TerminalBackend::read_events(InputEvents& out, std::uint64_t time_ms) {
         held_.erase(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(count));
         return true;
     }
-    std::array<char, InputEvents::k_capacity> buffer{};
-    const std::size_t count = platform_.read_input(buffer);
-    if (count == 0) {
-        decoder_.timeout(time_ms);
+    InputEvents answers;
+    if (!input_.read(out, answers, time_ms)) {
         return false;
     }
-    InputEvents decoded;
-    decoder_.feed(std::string_view(buffer.data(), count), time_ms, decoded);
-    for (const InputEvent& event : decoded) {
-        if (is_answer(event)) {
-            answer_query(event);
-        } else {
-            out.push(event);
-        }
+    for (const InputEvent& event : answers) {
+        answer_query(event);
     }
     return true;
 }
@@ -149,11 +135,11 @@ bool TerminalBackend::read_events(InputEvents& out, std::uint64_t time_ms) {
 // they type: the keyboard protocol is popped while the line is typed.
 void TerminalBackend::begin_line() {
     platform_.set_keyboard_protocol(false);
-    decoder_.set_text_mode(true);
+    input_.set_text_mode(true);
 }
 
 void TerminalBackend::end_line() {
-    decoder_.set_text_mode(false);
+    input_.set_text_mode(false);
     platform_.set_keyboard_protocol(traits_.kitty_keyboard);
 }
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "console/backend.hpp"
-#include "console/key_decoder.hpp"
+#include "console/backends/byte_input.hpp"
 #include "platform/platform.hpp"
 
 namespace kal {
@@ -76,7 +76,7 @@ private:
     // Halves of full-width characters left behind by overwrites, drawn again as the output is
     // written unless something has been drawn over them by then.
     std::vector<SplitCell> split_cells_;
-    KeyDecoder decoder_;
+    ByteInput input_;
     // Keys that came while the start-up queries were waiting for their answers.
     std::vector<InputEvent> held_;
     std::string out_;

@@ -258,7 +258,8 @@ TEST_F(ConsoleBackEndTest, ThePlayersBufferComesBackWithItsTextAndSizeAfterTheGa
         const std::unique_ptr<AudioDevice> audio = make_waveout_audio();
         WindowsPlatform platform(*audio);
         platform.begin_session();
-        const std::unique_ptr<ConsoleBackend> game = make_system_console(game_screen_buffer());
+        const std::unique_ptr<ConsoleBackend> game =
+            make_system_console(platform, game_screen_buffer());
         ASSERT_NE(game, nullptr);
         console.attach(platform, *game);
         console.cls(15, 1);

@@ -64,7 +64,7 @@ TermCell VtermScreen::cell(int x, int y) const {
 
 }  // namespace
 
-std::unique_ptr<SimScreen> make_sim_screen() {
+std::unique_ptr<SimScreen> make_sim_screen(Platform& /*platform*/) {
     return std::make_unique<VtermScreen>();
 }
 

@@ -63,6 +63,8 @@ public:
     bool read_events(InputEvents& out, std::uint64_t time_ms) override {
         return device_->read_events(out, time_ms);
     }
+    void begin_line() override { device_->begin_line(); }
+    void end_line() override { device_->end_line(); }
 
 private:
     std::unique_ptr<ConsoleBackend> device_;
@@ -71,7 +73,7 @@ private:
 
 class ConsoleScreen final : public SimScreen {
 public:
-    ConsoleScreen();
+    explicit ConsoleScreen(Platform& platform);
 
     ConsoleBackend* device() override { return &device_; }
     void write(std::string_view /*bytes*/) override {}
@@ -94,8 +96,8 @@ private:
 };
 
 // Each simulation starts on an empty console with nothing waiting on its input.
-ConsoleScreen::ConsoleScreen()
-    : device_((take_the_console(), make_system_console(console_out())), stale_) {
+ConsoleScreen::ConsoleScreen(Platform& platform)
+    : device_((take_the_console(), make_system_console(platform, console_out())), stale_) {
     DWORD done = 0;
     FillConsoleOutputAttribute(console_out(), k_blank_attribute, k_cols * k_rows, COORD{0, 0},
                                &done);
@@ -176,8 +178,8 @@ void ConsoleScreen::put_text(std::string_view utf8) {
 
 }  // namespace
 
-std::unique_ptr<SimScreen> make_sim_screen() {
-    return std::make_unique<ConsoleScreen>();
+std::unique_ptr<SimScreen> make_sim_screen(Platform& platform) {
+    return std::make_unique<ConsoleScreen>(platform);
 }
 
 }  // namespace kal::test

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <string>
 
+#include "console/backends/byte_input.hpp"
 #include "console/palette.hpp"
 #include "console/small_screen_notice.hpp"
 #include "console/text.hpp"
@@ -29,6 +30,11 @@ bool same_cell(const Cell& a, const Cell& b) {
 
 bool is_valid(HANDLE handle) {
     return handle != INVALID_HANDLE_VALUE && handle != nullptr;
+}
+
+bool is_console(HANDLE handle) {
+    DWORD mode = 0;
+    return GetConsoleMode(handle, &mode) != 0;
 }
 
 // DEL, which terminals ignore.
@@ -84,13 +90,15 @@ std::atomic<std::uint64_t> output_calls{0};
 
 class WindowsConsole final : public ConsoleBackend {
 public:
-    explicit WindowsConsole(HANDLE screen) : out_(screen), in_(GetStdHandle(STD_INPUT_HANDLE)) {}
+    WindowsConsole(Platform& platform, HANDLE screen, HANDLE input);
 
-    // The console needs no questions: it has exact keys and its own widths.
+    // The console needs no questions: it has its own widths, and exact keys when they come
+    // from it.
     bool query(const Frame& /*frame*/) override { return false; }
     [[nodiscard]] const TerminalTraits& traits() const override { return traits_; }
     void set_traits(const TerminalTraits& traits) override { traits_ = traits; }
-    [[nodiscard]] bool exact_keys() const override { return true; }
+    // A file or a pipe holds only the characters of keys: their releases are inferred.
+    [[nodiscard]] bool exact_keys() const override { return console_input_; }
     // Characters go to the shadow screen alone; each flush puts on the console what changed.
     void put(ScreenBuffer& screen, int x, int y, char32_t ch, int width, int fg, int bg) override {
         screen.put(x, y, ch, width, fg, bg);
@@ -100,6 +108,8 @@ public:
     // While the window is too small for the game and the notice covers it.
     [[nodiscard]] bool covered() const override { return too_small_; }
     bool read_events(InputEvents& out, std::uint64_t time_ms) override;
+    void begin_line() override { bytes_.set_text_mode(true); }
+    void end_line() override { bytes_.set_text_mode(false); }
 
 private:
     struct Clear {
@@ -119,12 +129,17 @@ private:
     void show_cursor(const CursorInfo& cursor, int x, int y);
     void add_key(const KEY_EVENT_RECORD& key, InputEvents& out, std::uint64_t time_ms);
     void add_text(wchar_t unit, InputEvents& out, std::uint64_t time_ms);
+    bool read_console_events(InputEvents& out, std::uint64_t time_ms);
     Cell& shown(int x, int y) {
         return shown_[static_cast<std::size_t>((y - 1) * k_screen_cols + (x - 1))];
     }
 
     HANDLE out_;
     HANDLE in_;
+    // Keys come from the console's input records when the standard input is the console, and
+    // otherwise as the bytes of a file or a pipe through the platform, decoded as a terminal's.
+    bool console_input_;
+    ByteInput bytes_;
     TerminalTraits traits_;
     Clear clear_;
     // What the console shows; until the first show, and after the console's buffer changed
@@ -146,6 +161,9 @@ private:
     std::array<INPUT_RECORD, k_records_per_read> records_{};
     wchar_t high_surrogate_ = 0;
 };
+
+WindowsConsole::WindowsConsole(Platform& platform, HANDLE screen, HANDLE input)
+    : out_(screen), in_(input), console_input_(is_console(input)), bytes_(platform) {}
 
 // The whole screen buffer is cleared in the stored colours at the next flush, before anything
 // drawn after it, and the cursor goes to the first cell.
@@ -383,12 +401,21 @@ void WindowsConsole::add_key(const KEY_EVENT_RECORD& key, InputEvents& out, std:
     }
 }
 
+// A file or a pipe answers no question, as none is asked.
+bool WindowsConsole::read_events(InputEvents& out, std::uint64_t time_ms) {
+    if (console_input_) {
+        return read_console_events(out, time_ms);
+    }
+    InputEvents answers;
+    return bytes_.read(out, answers, time_ms);
+}
+
 // Records are read with the wide function: a character typed in a name then arrives whole,
 // where the narrow one splits a double-byte character over two records.
 // Takes only as many records as their events fit; false when none of them gave an event.
 // The game looks several times a pass: whether records wait is asked of the input handle,
 // which is signalled while they do, and the console's host is asked for them only then.
-bool WindowsConsole::read_events(InputEvents& out, std::uint64_t time_ms) {
+bool WindowsConsole::read_console_events(InputEvents& out, std::uint64_t time_ms) {
     DWORD waiting = 0;
     if (!is_valid(in_) || WaitForSingleObject(in_, 0) != WAIT_OBJECT_0 ||
         GetNumberOfConsoleInputEvents(in_, &waiting) == 0 || waiting == 0) {
@@ -436,12 +463,11 @@ std::uint64_t console_output_calls() {
     return output_calls;
 }
 
-std::unique_ptr<ConsoleBackend> make_system_console(HANDLE screen) {
-    DWORD mode = 0;
-    if (!is_nt_family() || GetConsoleMode(screen, &mode) == 0) {
+std::unique_ptr<ConsoleBackend> make_system_console(Platform& platform, HANDLE screen) {
+    if (!is_nt_family() || !is_console(screen)) {
         return nullptr;
     }
-    return std::make_unique<WindowsConsole>(screen);
+    return std::make_unique<WindowsConsole>(platform, screen, GetStdHandle(STD_INPUT_HANDLE));
 }
 
 }  // namespace kal

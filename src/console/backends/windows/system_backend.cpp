@@ -10,7 +10,8 @@ namespace kal {
 // is a console; escape sequences otherwise (a pipe, a terminal emulator of its own such as
 // mintty).
 std::unique_ptr<ConsoleBackend> make_system_backend(Platform& platform) {
-    if (std::unique_ptr<ConsoleBackend> console = make_system_console(game_screen_buffer())) {
+    if (std::unique_ptr<ConsoleBackend> console =
+            make_system_console(platform, game_screen_buffer())) {
         return console;
     }
     return std::make_unique<TerminalBackend>(platform);
