@@ -4,8 +4,9 @@
 #   make package-windows  $(WIN_BUILD)/kaleidron-<version>-windows.zip: the program and a short
 #                         README (how to start it, the keys, Rank.dat)
 #   make check-windows    the Windows tests under Wine in a detached tmux pane, so that they have
-#                         a real console, then the real kaleidron.exe played end to end there;
-#                         the screens it passes are kept in $(WIN_BUILD)/wine-shots
+#                         a real console, then the real kaleidron.exe played end to end there
+#                         (the screens it passes are kept in $(WIN_BUILD)/wine-shots), started
+#                         with redirected keys and in a pane below 80x25
 #   make check-windows-all  the same with every simulated whole game too (half an hour)
 #   make bench-windows    the first question scrolled under Wine on the real clock through the
 #                         real console: console calls per frame and tick / delay
@@ -66,6 +67,7 @@ check-windows: windows deps-windows-test wine-prefix
 	  $(WIN_BUILD)/tests/kaleidron_windows_tests.exe --gtest_brief=1 \
 	  --gtest_filter='$(WIN_TEST_FILTER)'
 	bash tests/windows/game_under_wine.sh $(WIN_BUILD)/kaleidron.exe $(WIN_BUILD)/wine-shots
+	bash tests/windows/console_under_wine.sh $(WIN_BUILD)/kaleidron.exe
 
 check-windows-all:
 	$(MAKE) check-windows WIN_TEST_FILTER='*'
