@@ -8,8 +8,10 @@
 #                         (the screens it passes are kept in $(WIN_BUILD)/wine-shots), started
 #                         with redirected keys and in a pane below 80x25
 #   make check-windows-all  the same with every simulated whole game too (half an hour)
-#   make bench-windows    the first question scrolled under Wine on the real clock through the
-#                         real console: console calls per frame and tick / delay
+#   make bench-windows    the figures of make bench for the exe under Wine: the first questions
+#                         scrolled on the real clock through the real console (console calls per
+#                         frame, tick / delay, torn frames), then the real exe in a tmux pane
+#                         (start to title, processor use idle on the title and on the answer row)
 # Wine keeps a prefix of its own in $(WIN_BUILD)/wine, made on first use.
 
 WIN_BUILD   ?= build-windows
@@ -77,3 +79,4 @@ bench-windows: windows deps-windows-test wine-prefix
 	cmake --build $(WIN_BUILD) -j $(JOBS) --target kaleidron_windows_tests
 	bash tests/windows/run_in_console.sh 600 $(WIN_BUILD)/tests/kaleidron_windows_tests.exe \
 	  --gtest_brief=1 --gtest_also_run_disabled_tests --gtest_filter='WineBench.*'
+	python3 tests/windows/bench_under_wine.py $(WIN_BUILD)/kaleidron.exe
