@@ -4,7 +4,9 @@
 #include <span>
 
 #include "game/start_up.hpp"
+#include "platform/session.hpp"
 
 int main(int argc, char** argv) {
-    return kal::start_game(std::span<char*>(argv, static_cast<std::size_t>(argc)));
+    return kal::start_game(
+        kal::system_arguments(std::span<char*>(argv, static_cast<std::size_t>(argc))));
 }

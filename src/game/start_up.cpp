@@ -3,6 +3,7 @@
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "console/backends/system_backend.hpp"
 #include "console/console.hpp"
@@ -35,11 +36,14 @@ void play_on(Platform& platform, const SystemText& text) {
 
 }  // namespace
 
-int start_game(std::span<char*> arguments) {
+int start_game(std::span<const std::string> arguments) {
+    std::vector<const char*> options;
+    for (const std::string& argument : arguments.empty() ? arguments : arguments.subspan(1)) {
+        options.push_back(argument.c_str());
+    }
     // Answered before anything else, so that --help and its kind leave the terminal and every
     // file alone.
-    const CommandLine command_line =
-        parse_command_line(arguments.empty() ? arguments : arguments.subspan(1));
+    const CommandLine command_line = parse_command_line(options);
     const DataHome home = build_data_home();
     if (const std::optional<int> status =
             answer_command_line(command_line, home, std::cout, std::cerr)) {

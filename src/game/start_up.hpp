@@ -4,10 +4,11 @@
 // line answered, the training report printed, or the game played on the system's terminal.
 
 #include <span>
+#include <string>
 
 namespace kal {
 
-// arguments as main receives them, the program's name first.
-int start_game(std::span<char*> arguments);
+// arguments in UTF-8, the program's name first.
+int start_game(std::span<const std::string> arguments);
 
 }  // namespace kal

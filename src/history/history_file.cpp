@@ -262,7 +262,12 @@ History parse_history(std::string_view text) {
 }
 
 std::string history_path_beside(const std::string& ranking_file) {
-    return (std::filesystem::path(ranking_file).parent_path() / k_history_file_name).string();
+    // Through UTF-8 on both sides: a Windows path made from plain chars would read them in the
+    // system's ANSI code page.
+    const std::u8string ranking(ranking_file.begin(), ranking_file.end());
+    const std::u8string beside =
+        (std::filesystem::path(ranking).parent_path() / k_history_file_name).u8string();
+    return {beside.begin(), beside.end()};
 }
 
 void set_history_path(std::string path) {

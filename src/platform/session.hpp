@@ -5,6 +5,9 @@
 // own sound output. Each platform's folder fills it in (posix/session.cpp, windows/session.cpp).
 
 #include <functional>
+#include <span>
+#include <string>
+#include <vector>
 
 #include "platform/platform.hpp"
 
@@ -15,6 +18,12 @@ struct SystemText {
     bool report_cp932 = false;    // --stats prints code page 932 bytes and charts it holds
     bool terminal_cp932 = false;  // the game's terminal takes code page 932 bytes
 };
+
+// The program's arguments as the game reads them, in UTF-8, its name first. argv is main's: on
+// POSIX it is taken as it is; on Windows it only stands in when the command line cannot be
+// read, since its bytes are in the system's ANSI code page, which may not hold every character
+// of a name.
+std::vector<std::string> system_arguments(std::span<char*> argv);
 
 // How the system shows text; on POSIX this also takes the locale from the environment.
 SystemText system_text();

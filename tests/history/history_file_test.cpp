@@ -156,6 +156,7 @@ TEST(HistoryFileTest, TheDateIsLocalTimeWithItsOffsetFromUtc) {
 TEST(HistoryFileTest, TheHistoryLivesBesideTheRankingFile) {
     EXPECT_EQ(history_path_beside("Rank.dat"), "history.tsv");
     EXPECT_EQ(history_path_beside("kept/mine.dat"), "kept/history.tsv");
+    EXPECT_EQ(history_path_beside("日本/mine.dat"), "日本/history.tsv");
     EXPECT_EQ(history_path_beside("/home/p/.local/share/kaleidron/Rank.dat"),
               "/home/p/.local/share/kaleidron/history.tsv");
 }

@@ -33,6 +33,10 @@ bool output_takes_colour() {
 
 }  // namespace
 
+std::vector<std::string> system_arguments(std::span<char*> argv) {
+    return {argv.begin(), argv.end()};
+}
+
 SystemText system_text() {
     const bool shift_jis = locale_is_shift_jis();
     return SystemText{output_takes_colour(), shift_jis, shift_jis};

@@ -67,10 +67,16 @@ bool utf16_from(UINT code_page, std::string_view text, std::wstring& out) {
     return true;
 }
 
+std::string utf8_from(std::wstring_view text) {
+    std::string out;
+    append_in_code_page(CP_UTF8, text, out);
+    return out;
+}
+
 std::wstring wide_path(const std::string& path) {
-    // A name the code page cannot read stays empty, which names no file.
+    // A name that is not UTF-8 stays empty, which names no file.
     std::wstring wide;
-    utf16_from(CP_ACP, path, wide);
+    utf16_from(CP_UTF8, path, wide);
     return wide;
 }
 

@@ -44,8 +44,11 @@ private:
 // The UTF-16 form of text in the code page; false when a byte sequence is no character of it.
 bool utf16_from(UINT code_page, std::string_view text, std::wstring& out);
 
-// A path as the game holds it, in the system's ANSI code page as the command line gives it, in
-// the form the wide file functions take.
+// The UTF-8 form of UTF-16 text; a lone surrogate becomes U+FFFD.
+std::string utf8_from(std::wstring_view text);
+
+// A path as the game holds it, in UTF-8 whatever the system's code pages, in the form the wide
+// file functions take.
 std::wstring wide_path(const std::string& path);
 
 }  // namespace kal

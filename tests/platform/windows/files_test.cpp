@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "history/history_file.hpp"
 #include "platform/code_page.hpp"
 #include "platform/data_directory.hpp"
 #include "platform/line_file.hpp"
@@ -84,6 +85,24 @@ TEST_F(WindowsFilesTest, ReplacingMakesOrReplacesTheFileWholeAndLeavesNoTemporar
     ASSERT_TRUE(replace_file(path("Rank.dat"), bytes_of("3")));
     EXPECT_EQ(contents_of(dir_ / "Rank.dat"), "3");
     EXPECT_EQ(names(), std::vector<std::string>{"Rank.dat"});
+}
+
+// The game holds its paths in UTF-8, as the command line gives them; a name in a script that
+// the ANSI code page lacks must still name the file itself.
+TEST_F(WindowsFilesTest, APathInJapaneseNamesTheFileItself) {
+    const fs::path folder = dir_ / fs::path(u8"日本");
+    fs::create_directory(folder);
+    const std::u8string utf8 = (folder / u8"Rank.dat").u8string();
+    const std::string ranking(utf8.begin(), utf8.end());
+
+    ASSERT_TRUE(replace_file(ranking, bytes_of("ranking")));
+    ASSERT_TRUE(append_line(history_path_beside(ranking), "header\n", "line\n"));
+    std::string read;
+    EXPECT_EQ(read_line_file(history_path_beside(ranking), read), LineFileRead::read);
+
+    EXPECT_EQ(contents_of(folder / u8"Rank.dat"), "ranking");
+    EXPECT_EQ(contents_of(folder / u8"history.tsv"), "header\nline\n");
+    EXPECT_EQ(read, "header\nline\n");
 }
 
 TEST_F(WindowsFilesTest, AReadOnlyFileOrAFolderUnderTheNameIsLeftAlone) {
