@@ -1,6 +1,5 @@
 #include "game/start_up.hpp"
 
-#include <iostream>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -19,8 +18,10 @@ namespace {
 int print_stats(const CommandLine& command_line, DataHome home, const SystemText& text) {
     const ReportOptions options{command_line.tsv, text.report_colour, text.report_cp932};
     const std::string ranking = ranking_file_path(home, command_line.ranking_file);
-    return print_on_standard_output(
-        [&] { return answer_stats(history_path_beside(ranking), options, std::cout, std::cerr); });
+    const PrintedText printed = text.report_cp932 ? PrintedText::cp932 : PrintedText::utf8;
+    return print_on_standard_output(printed, [&](std::ostream& out, std::ostream& err) {
+        return answer_stats(history_path_beside(ranking), options, out, err);
+    });
 }
 
 void play_on(Platform& platform, const SystemText& text) {
@@ -45,8 +46,12 @@ int start_game(std::span<const std::string> arguments) {
     // file alone.
     const CommandLine command_line = parse_command_line(options);
     const DataHome home = build_data_home();
-    if (const std::optional<int> status =
-            answer_command_line(command_line, home, std::cout, std::cerr)) {
+    std::optional<int> status;
+    print_on_standard_output(PrintedText::utf8, [&](std::ostream& out, std::ostream& err) {
+        status = answer_command_line(command_line, home, out, err);
+        return status.value_or(0);
+    });
+    if (status) {
         return *status;
     }
     const SystemText text = system_text();

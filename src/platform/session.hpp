@@ -4,7 +4,9 @@
 // standard output shows text, and the game's session on its own terminal or console with its
 // own sound output. Each platform's folder fills it in (posix/session.cpp, windows/session.cpp).
 
+#include <cstdint>
 #include <functional>
+#include <ostream>
 #include <span>
 #include <string>
 #include <vector>
@@ -28,8 +30,15 @@ std::vector<std::string> system_arguments(std::span<char*> argv);
 // How the system shows text; on POSIX this also takes the locale from the environment.
 SystemText system_text();
 
-// Runs print with standard output ready for the game's texts and returns what print returns.
-int print_on_standard_output(const std::function<int()>& print);
+// The code page of the text a command-line answer prints on standard output.
+enum class PrintedText : std::uint8_t { utf8, cp932 };
+
+// Runs print with the streams of standard output and standard error, and returns what print
+// returns. print writes on out in the code page given and on err in UTF-8. A console shows the
+// characters themselves whatever its own code page; a terminal, a file or a pipe gets the
+// bytes as print wrote them.
+int print_on_standard_output(PrintedText out_text,
+                             const std::function<int(std::ostream& out, std::ostream& err)>& print);
 
 // Opens the sound output, takes the terminal or console for the game, runs the game on that
 // platform and gives everything back as it was found.

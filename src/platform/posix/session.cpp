@@ -6,6 +6,7 @@
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
 #include <memory>
 
 #include "platform/posix/audio.hpp"
@@ -42,8 +43,9 @@ SystemText system_text() {
     return SystemText{output_takes_colour(), shift_jis, shift_jis};
 }
 
-int print_on_standard_output(const std::function<int()>& print) {
-    return print();
+int print_on_standard_output(PrintedText /*out_text*/,
+                             const std::function<int(std::ostream& out, std::ostream& err)>& print) {
+    return print(std::cout, std::cerr);
 }
 
 void run_system_session(const std::function<void(Platform&)>& run) {

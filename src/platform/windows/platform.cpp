@@ -302,17 +302,6 @@ ConsoleWindow visible_window(HANDLE screen) {
                      largest.Y > 0 ? std::min<int>(rows, largest.Y) : rows}};
 }
 
-int print_in_cp932(const std::function<int()>& print) {
-    const UINT saved = GetConsoleOutputCP();
-    const bool console = saved != 0 && SetConsoleOutputCP(k_cp932) != 0;
-    const int status = print();
-    std::fflush(stdout);
-    if (console) {
-        SetConsoleOutputCP(saved);
-    }
-    return status;
-}
-
 WindowsPlatform::WindowsPlatform(AudioDevice& audio) : audio_(audio) {}
 
 WindowsPlatform::~WindowsPlatform() {

@@ -9,8 +9,6 @@
 // terminal emulator of its own) the game speaks escape sequences as on POSIX. The clock is the
 // 1 ms multimedia clock for the whole run, widened to 64 bits.
 
-#include <functional>
-
 #include "platform/platform.hpp"
 #include "platform/windows/system.hpp"
 
@@ -30,10 +28,6 @@ struct ConsoleWindow {
     TermSize size;
 };
 ConsoleWindow visible_window(HANDLE screen);
-
-// Runs print with a console on standard output set to code page 932, the game's own, and gives
-// the console its code page back afterwards; returns what print returns.
-int print_in_cp932(const std::function<int()>& print);
 
 class WindowsPlatform final : public Platform {
 public:

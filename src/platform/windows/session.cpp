@@ -1,6 +1,9 @@
 #include "platform/session.hpp"
 
+#include <algorithm>
+#include <cstdio>
 #include <memory>
+#include <sstream>
 
 #include "platform/windows/audio.hpp"
 #include "platform/windows/platform.hpp"
@@ -26,6 +29,64 @@ std::vector<std::string> system_arguments(std::span<char*> argv) {
     return arguments;
 }
 
+namespace {
+
+// WriteConsoleW takes a bounded amount at once on older consoles.
+constexpr std::size_t k_console_chunk = 8192;
+
+bool is_console(HANDLE handle) {
+    DWORD mode = 0;
+    return handle != INVALID_HANDLE_VALUE && handle != nullptr &&
+           GetConsoleMode(handle, &mode) != 0;
+}
+
+// Line ends as CR LF, which every console takes as the start of the next line.
+std::wstring with_console_line_ends(std::wstring_view text) {
+    std::wstring out;
+    out.reserve(text.size() + text.size() / 8);
+    for (const wchar_t unit : text) {
+        if (unit == L'\n') {
+            out += L'\r';
+        }
+        out += unit;
+    }
+    return out;
+}
+
+bool write_console(HANDLE console, std::wstring_view text) {
+    const std::wstring shown = with_console_line_ends(text);
+    std::wstring_view left = shown;
+    while (!left.empty()) {
+        const auto size = static_cast<DWORD>(std::min(left.size(), k_console_chunk));
+        DWORD written = 0;
+        if (WriteConsoleW(console, left.data(), size, &written, nullptr) == 0 || written == 0) {
+            return false;
+        }
+        left.remove_prefix(written);
+    }
+    return true;
+}
+
+// A console gets the characters through the wide API, so that they show whatever its code page
+// (the C run-time would send the bytes through the console's code page). Anything else gets
+// the bytes through the C run-time, line ends as CR LF, as it always has.
+void write_standard_text(DWORD which, std::FILE* stream, UINT code_page, std::string_view text) {
+    const HANDLE handle = GetStdHandle(which);
+    std::wstring wide;
+    if (is_console(handle) && utf16_from(code_page, text, wide) && write_console(handle, wide)) {
+        return;
+    }
+    std::fwrite(text.data(), 1, text.size(), stream);
+    std::fflush(stream);
+}
+
+UINT code_page_of(PrintedText text) {
+    constexpr UINT k_cp932 = 932;
+    return text == PrintedText::cp932 ? k_cp932 : CP_UTF8;
+}
+
+}  // namespace
+
 // The report is printed in the game's own code page, with charts of plain characters that it
 // holds; the console shows no colour sequences. The game's own text on a console goes out as
 // cells, and through a pipe as UTF-8.
@@ -33,8 +94,14 @@ SystemText system_text() {
     return SystemText{false, true, false};
 }
 
-int print_on_standard_output(const std::function<int()>& print) {
-    return print_in_cp932(print);
+int print_on_standard_output(PrintedText out_text,
+                             const std::function<int(std::ostream& out, std::ostream& err)>& print) {
+    std::ostringstream out;
+    std::ostringstream err;
+    const int status = print(out, err);
+    write_standard_text(STD_OUTPUT_HANDLE, stdout, code_page_of(out_text), out.str());
+    write_standard_text(STD_ERROR_HANDLE, stderr, CP_UTF8, err.str());
+    return status;
 }
 
 void run_system_session(const std::function<void(Platform&)>& run) {
