@@ -184,6 +184,17 @@ bool utf8_to_cp932(std::string_view text, std::string& out) {
     return utf8_to_cp932_bytes(text, out);
 }
 
+std::string printable(std::string_view text) {
+    std::string shown(text);
+    for (char& ch : shown) {
+        const auto byte = static_cast<unsigned char>(ch);
+        if (byte < 0x20 || byte == 0x7F) {
+            ch = '?';
+        }
+    }
+    return shown;
+}
+
 bool is_control_character(char32_t ch) {
     return ch < 0x20 || ch == 0x7F || (ch >= 0x80 && ch < 0xA0);
 }

@@ -38,6 +38,10 @@ std::string cp932_to_utf8(std::string_view bytes);
 // no code page 932 form.
 bool utf8_to_cp932(std::string_view text, std::string& out);
 
+// Text from outside (an argument, a path) as it may be shown on the terminal: its control
+// bytes as "?", so that a stray escape sequence in it never reaches the terminal.
+std::string printable(std::string_view text);
+
 // C0 and C1 control characters and DEL: never drawn, never part of a name.
 bool is_control_character(char32_t ch);
 

@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "console/text.hpp"
 #include "history/history_file.hpp"
 #include "history/history_report.hpp"
 #include "platform/line_file.hpp"
@@ -58,19 +59,6 @@ constexpr std::string_view k_files_per_user_rule =
     "                  XDG_DATA_HOME is unset; the folder is made on first use)\n"
     "  NAME.wav        a WAV file in that folder replaces the game's own sound of that\n"
     "                  name, e.g. title.wav (the title music); kaleidron(6) lists the names\n";
-
-// An argument is shown back with its control characters as "?", so that a stray escape
-// sequence in it never reaches the terminal.
-std::string printable(std::string_view argument) {
-    std::string shown(argument);
-    for (char& ch : shown) {
-        const auto byte = static_cast<unsigned char>(ch);
-        if (byte < 0x20 || byte == 0x7F) {
-            ch = '?';
-        }
-    }
-    return shown;
-}
 
 void reject(CommandLine& command_line, std::string error) {
     if (command_line.error.empty()) {

@@ -14,6 +14,7 @@
 #include "shell/music.hpp"
 #include "shell/screen_kit.hpp"
 #include "shell/title_screen.hpp"
+#include "shell/unsaved_files.hpp"
 #include "sound/wav_file.hpp"
 
 namespace kal {
@@ -91,6 +92,7 @@ void reset_game_state() {
     reset_play_state();
     reset_ranking();
     reset_ranking_board();
+    reset_unsaved_files();
     reset_screen_kit();
     set_ranking_path(std::string(k_ranking_file_name));
     set_history_path(std::string(k_history_file_name));

@@ -10,6 +10,7 @@
 #include "platform/line_file.hpp"
 #include "play/play_state.hpp"
 #include "play/rules.hpp"
+#include "shell/unsaved_files.hpp"
 
 namespace kal {
 namespace {
@@ -280,7 +281,8 @@ const std::string& history_path() {
 
 void record_finished_game() {
     const GameRecord record = finished_game(play, local_date_time(console.calendar_time()));
-    append_line(history_file, k_history_header, history_line(record));
+    note_file_written(GameFile::history, history_file,
+                      append_line(history_file, k_history_header, history_line(record)));
 }
 
 }  // namespace kal

@@ -82,7 +82,7 @@ void set_history_path(std::string path);
 const std::string& history_path();
 
 // Appends the game that has just ended to the history file, dated now. A history that cannot
-// be written is left alone, silently: the game goes on as if nothing happened.
+// be written is left alone and the game goes on; the player is told when the game ends.
 void record_finished_game();
 
 }  // namespace kal

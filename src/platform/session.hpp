@@ -9,6 +9,7 @@
 #include <ostream>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/platform.hpp"
@@ -39,6 +40,12 @@ enum class PrintedText : std::uint8_t { utf8, cp932 };
 // bytes as print wrote them.
 int print_on_standard_output(PrintedText out_text,
                              const std::function<int(std::ostream& out, std::ostream& err)>& print);
+
+// Keeps words for standard error, written once when the game's session ends, however it ends
+// (the game ending by itself, Ctrl-C, a signal, the console closed), after the terminal or
+// console is given back. A later call replaces them; empty words are none. Outside a session
+// nothing is written.
+void set_parting_words(std::string_view words);
 
 // Opens the sound output, takes the terminal or console for the game, runs the game on that
 // platform and gives everything back as it was found.

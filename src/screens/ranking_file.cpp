@@ -6,6 +6,7 @@
 
 #include "platform/read_only_file.hpp"
 #include "platform/replace_file.hpp"
+#include "shell/unsaved_files.hpp"
 
 namespace kal {
 
@@ -125,6 +126,7 @@ void load_ranking() {
 
 void save_ranking() {
     ranking_unsaved = !replace_file(ranking_path, encode_table(rank_table));
+    note_file_written(GameFile::ranking, ranking_path, !ranking_unsaved);
 }
 
 void sort_ranking() {

@@ -60,7 +60,8 @@ void load_ranking();
 // the old ranking or the new one. Where no temporary can be made but the file itself may be
 // written (a folder the player may not write), the file is rewritten in place instead. A file
 // that exists but may not be written, and any failure on the way, leave the old file
-// untouched; the table then lives on in memory only.
+// untouched; the table then lives on in memory only, and the player is told when the game ends
+// unless a later save gets through.
 void save_ranking();
 
 // Puts the five places in descending order of score by an exchange sort that swaps on <=:

@@ -169,12 +169,13 @@ class PipedGame:
             self.process.wait()
 
 
-def ended_cleanly(game, status, took, what):
+def ended_cleanly(game, status, took, what, told=b""):
     check(status == 0, f"{what}: the game did not end with status 0 ({status})")
     check(took < 2.0, f"{what}: the game took {took:.2f} s to end")
     check(game.shown().endswith(LEAVE),
           f"{what}: the terminal was not given back last: {game.shown()[-40:]!r}")
-    check(game.process.stderr.read() == b"", f"{what}: something was written to stderr")
+    said = game.process.stderr.read()
+    check(said == told, f"{what}: stderr says {said!r}, not {told!r}")
 
 
 def end_input_leaving_the_ranking(game, player, ranking, where, told):
@@ -247,31 +248,42 @@ def no_input_at_all(args):
 
 
 def ranking_option(args):
-    """--ranking FILE: a usable FILE holds the ranking; an unusable one is left alone."""
+    """--ranking FILE: a usable FILE holds the ranking; an unusable one is left alone, and the
+    player is told so on stderr, once, when the game ends."""
     cases = [
-        ("a new file", ["--ranking", "kept/mine.dat"], "kept/mine.dat", 336),
-        ("a folder", ["--ranking", "kept"], None, None),
-        ("in a missing folder", ["--ranking=missing/mine.dat"], None, None),
+        ("a new file", ["--ranking", "kept/mine.dat"], "kept/mine.dat", None, False),
+        ("a folder", ["--ranking", "kept"], None, "kept", False),
+        ("in a missing folder", ["--ranking=missing/mine.dat"], None, "missing/mine.dat", False),
+        ("in a missing folder, Ctrl-C", ["--ranking=gone/mine.dat"], None, "gone/mine.dat", True),
     ]
-    for what, arguments, ranking, size in cases:
+    for what, arguments, ranking, unsaved, interrupted in cases:
         player = Player()
         os.mkdir(player.path("kept"))
         game = PipedGame(args.game, player, arguments)
         try:
             check(game.wait_for(TITLE, MENU_LINE), f"{what}: the title never came")
-            status, took = game.end_input()
-            ended_cleanly(game, status, took, what)
+            told = (f"kaleidron: ランキングを保存できませんでした: {unsaved}\n".encode()
+                    if unsaved else b"")
+            if interrupted:
+                game.process.send_signal(signal.SIGINT)
+                status = game.process.wait(timeout=5)
+                check(status == -signal.SIGINT, f"{what}: exit status {status}")
+                said = game.process.stderr.read()
+                check(said == told, f"{what}: stderr says {said!r}, not {told!r}")
+            else:
+                status, took = game.end_input()
+                ended_cleanly(game, status, took, what, told)
             expected = [f"work/{ranking}"] if ranking else []
             check(player.files() == expected, f"{what}: files written: {player.files()}")
             if ranking:
-                check(os.path.getsize(player.path(ranking)) == size,
-                      f"{what}: the ranking is not {size} bytes")
+                check(os.path.getsize(player.path(ranking)) == 336,
+                      f"{what}: the ranking is not 336 bytes")
         finally:
             game.stop()
             player.remove()
     if not failures:
         print("--ranking: a usable FILE holds the ranking, an unusable one is left alone and "
-              "nothing else is written")
+              "told on stderr; nothing else is written")
 
 
 # The start-up questions: the kitty keyboard flags, the cursor position after the probe

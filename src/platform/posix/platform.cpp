@@ -6,6 +6,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -37,6 +38,12 @@ struct Session {
 static_assert(std::atomic<std::int64_t>::is_always_lock_free);
 
 Session session;
+
+// The parting words live apart from the session: the handlers write them as they are, and the
+// length is cleared while the bytes change, so a signal never writes half of old and new.
+constexpr std::size_t k_parting_capacity = 4096;
+char parting_words[k_parting_capacity];
+volatile sig_atomic_t parting_size = 0;
 
 constexpr int k_in = STDIN_FILENO;
 constexpr int k_out = STDOUT_FILENO;
@@ -121,10 +128,16 @@ void take_terminal() {
     }
 }
 
+// Async-signal-safe.
+void write_parting_words() {
+    write_all(STDERR_FILENO, parting_words, static_cast<std::size_t>(parting_size));
+}
+
 void on_fatal_signal(int signal_number) {
     if (session.active != 0) {
         restore_terminal();
         session.active = 0;
+        write_parting_words();
     }
     std::signal(signal_number, SIG_DFL);
     std::raise(signal_number);
@@ -256,6 +269,14 @@ void PosixPlatform::end_session() {
     session.active = 0;
     restore_terminal();
     session.keyboard_pushed = 0;
+    write_parting_words();
+}
+
+void PosixPlatform::set_parting_words(std::string_view words) {
+    parting_size = 0;
+    const std::size_t size = std::min(words.size(), k_parting_capacity);
+    std::copy_n(words.begin(), size, parting_words);
+    parting_size = static_cast<sig_atomic_t>(size);
 }
 
 std::uint64_t PosixPlatform::now_ms() {

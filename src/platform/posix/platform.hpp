@@ -23,6 +23,10 @@ public:
     void begin_session();
     // Gives the terminal back as it was found. Safe to call more than once.
     static void end_session();
+    // Keeps the words that end_session and the signals that end the game write on standard
+    // error once the terminal is given back; as much of them as fits a fixed buffer, since a
+    // signal handler may only copy.
+    static void set_parting_words(std::string_view words);
 
     std::uint64_t now_ms() override;
     std::time_t calendar_time() override;

@@ -43,9 +43,14 @@ SystemText system_text() {
     return SystemText{output_takes_colour(), shift_jis, shift_jis};
 }
 
-int print_on_standard_output(PrintedText /*out_text*/,
-                             const std::function<int(std::ostream& out, std::ostream& err)>& print) {
+int print_on_standard_output(
+    PrintedText /*out_text*/,
+    const std::function<int(std::ostream& out, std::ostream& err)>& print) {
     return print(std::cout, std::cerr);
+}
+
+void set_parting_words(std::string_view words) {
+    PosixPlatform::set_parting_words(words);
 }
 
 void run_system_session(const std::function<void(Platform&)>& run) {

@@ -329,6 +329,7 @@ void WindowsPlatform::end_session() {
     }
     give_console_output_back();
     timeEndPeriod(k_timer_resolution_ms);
+    write_parting_words();
 }
 
 std::uint64_t WindowsPlatform::now_ms() {

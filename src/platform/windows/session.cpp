@@ -1,6 +1,7 @@
 #include "platform/session.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <memory>
 #include <sstream>
@@ -80,6 +81,13 @@ void write_standard_text(DWORD which, std::FILE* stream, UINT code_page, std::st
     std::fflush(stream);
 }
 
+// Plain data under a slim lock, nothing to destroy: the console's control handler ends the game
+// from a thread of its own, and the words may be written after static objects are gone.
+constexpr std::size_t k_parting_capacity = 4096;
+SRWLOCK parting_lock = SRWLOCK_INIT;
+std::array<char, k_parting_capacity> parting_words{};
+std::size_t parting_size = 0;
+
 UINT code_page_of(PrintedText text) {
     constexpr UINT k_cp932 = 932;
     return text == PrintedText::cp932 ? k_cp932 : CP_UTF8;
@@ -94,14 +102,28 @@ SystemText system_text() {
     return SystemText{false, true, false};
 }
 
-int print_on_standard_output(PrintedText out_text,
-                             const std::function<int(std::ostream& out, std::ostream& err)>& print) {
+int print_on_standard_output(
+    PrintedText out_text, const std::function<int(std::ostream& out, std::ostream& err)>& print) {
     std::ostringstream out;
     std::ostringstream err;
     const int status = print(out, err);
     write_standard_text(STD_OUTPUT_HANDLE, stdout, code_page_of(out_text), out.str());
     write_standard_text(STD_ERROR_HANDLE, stderr, CP_UTF8, err.str());
     return status;
+}
+
+void set_parting_words(std::string_view words) {
+    AcquireSRWLockExclusive(&parting_lock);
+    parting_size = std::min(words.size(), parting_words.size());
+    std::copy_n(words.begin(), parting_size, parting_words.begin());
+    ReleaseSRWLockExclusive(&parting_lock);
+}
+
+void write_parting_words() {
+    AcquireSRWLockShared(&parting_lock);
+    const std::string words(parting_words.data(), parting_size);
+    ReleaseSRWLockShared(&parting_lock);
+    write_standard_text(STD_ERROR_HANDLE, stderr, CP_UTF8, words);
 }
 
 void run_system_session(const std::function<void(Platform&)>& run) {

@@ -44,6 +44,9 @@ private:
 // The UTF-16 form of text in the code page; false when a byte sequence is no character of it.
 bool utf16_from(UINT code_page, std::string_view text, std::wstring& out);
 
+// Writes the words of set_parting_words on standard error: called once, as the session ends.
+void write_parting_words();
+
 // The UTF-8 form of UTF-16 text; a lone surrogate becomes U+FFFD.
 std::string utf8_from(std::wstring_view text);
 
