@@ -6,6 +6,7 @@
 #include "history/history_file.hpp"
 #include "history/history_report.hpp"
 #include "platform/line_file.hpp"
+#include "platform/system_texts.hpp"
 #include "screens/ranking_file.hpp"
 
 namespace kal {
@@ -23,18 +24,21 @@ constexpr std::string_view k_usage_head =
     "       kaleidron --stats [--tsv] [--ranking FILE]\n"
     "       kaleidron --help | --version\n"
     "\n"
-    "KALEIDRON trains dynamic visual acuity and short-term memory: a row of digits scrolls\n"
-    "across the screen, then pick the one candidate digit that was not in it. It needs a\n"
-    "terminal of at least 80x25.\n"
+    "KALEIDRON trains dynamic visual acuity and short-term memory: a row of digits\n"
+    "scrolls across the screen, then pick the one candidate digit that was not in\n"
+    "it. It needs a ";
+
+constexpr std::string_view k_usage_options =
     "\n"
     "Options:\n"
-    "  --ranking FILE  keep the ranking in FILE instead of the default place. A FILE that\n"
-    "                  cannot be read or written is never emptied or replaced: the ranking\n"
-    "                  then lives in memory until the game ends.\n"
+    "  --ranking FILE  keep the ranking in FILE instead of the default place. A FILE\n"
+    "                  that cannot be read or written is never emptied or replaced:\n"
+    "                  the ranking then lives in memory until the game ends.\n"
     "  --stats         print the training report and exit: games, best and median\n"
     "                  total, grades, the totals of the last 60 games, the median\n"
     "                  reaction time per level at first and lately, the accuracy per\n"
-    "                  level; from the history of the ranking given or the default one\n"
+    "                  level; from the history of the ranking given or the default\n"
+    "                  one\n"
     "  --tsv           with --stats: the report's numbers as tab-separated values\n"
     "  --help          show this help and exit\n"
     "  --version       show the version and exit\n"
@@ -42,23 +46,9 @@ constexpr std::string_view k_usage_head =
     "Keys:\n"
     "  Left, Right     move the cursor on the menu and along the candidates\n"
     "  Space           choose, confirm an answer, go on\n"
-    "  Enter           end the name typed for the ranking\n"
-    "  Ctrl-C          quit (Ctrl-Z suspends)\n"
-    "\n"
-    "Files:\n";
+    "  Enter           end the name typed for the ranking\n";
 
-constexpr std::string_view k_files_in_working_directory =
-    "  Rank.dat        the ranking, in the working directory the game is started from\n"
-    "  history.tsv     every finished game, one line each, beside the ranking\n"
-    "  NAME.wav        a WAV file in the working directory replaces the game's own sound\n"
-    "                  of that name, e.g. title.wav (the title music); kaleidron(6) lists\n"
-    "                  the names\n";
-
-constexpr std::string_view k_files_per_user_rule =
-    "                  ($XDG_DATA_HOME/kaleidron/, or ~/.local/share/kaleidron/ when\n"
-    "                  XDG_DATA_HOME is unset; the folder is made on first use)\n"
-    "  NAME.wav        a WAV file in that folder replaces the game's own sound of that\n"
-    "                  name, e.g. title.wav (the title music); kaleidron(6) lists the names\n";
+constexpr std::string_view k_usage_files = "\nFiles:\n";
 
 void reject(CommandLine& command_line, std::string error) {
     if (command_line.error.empty()) {
@@ -118,10 +108,15 @@ CommandLine parse_command_line(std::span<const char* const> arguments) {
 }
 
 std::string usage_text(DataHome home) {
+    const SystemTexts& system = system_texts();
     std::string text(k_usage_head);
+    text += system.needs;
+    text += k_usage_options;
+    text += system.quit_keys;
+    text += k_usage_files;
     const std::filesystem::path directory = data_directory(home);
     if (directory.empty()) {
-        text += k_files_in_working_directory;
+        text += system.files_in_working_directory;
         return text;
     }
     text +=
@@ -129,7 +124,7 @@ std::string usage_text(DataHome home) {
         "\n";
     text += "  history.tsv     every finished game, one line each: " +
             printable((directory / k_history_file_name).string()) + "\n";
-    text += k_files_per_user_rule;
+    text += system.files_per_user_rule;
     return text;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "console/console.hpp"
+#include "platform/system_texts.hpp"
 #include "shell/draw.hpp"
 #include "shell/music.hpp"
 
@@ -32,14 +33,16 @@ constexpr std::array<CreditLine, 2> k_planning{{
     {20, 14, "■企画制作"},
 }};
 
-// The sounds come from the game's own synthesizer; OpenAL Soft plays them; Debian carries the
-// libraries the game runs on; libvterm is the terminal through which every screen is checked.
-constexpr std::array<CreditLine, 4> k_material{{
-    {45, 19, "・KALEIDRON シンセサイザー様"},
-    {45, 18, "・OpenAL Soft様  ・Debian Project様"},
-    {45, 17, "・libvterm様"},
-    {20, 17, "■素材提供"},
-}};
+// What the build's sound and making rest on differs by system, and so do its thanks.
+const std::array<CreditLine, 4>& material() {
+    static const std::array<CreditLine, 4> k_lines{{
+        {45, 19, system_texts().material[0]},
+        {45, 18, system_texts().material[1]},
+        {45, 17, system_texts().material[2]},
+        {20, 17, "■素材提供"},
+    }};
+    return k_lines;
+}
 
 // UAX #11 says how wide terminals draw each character, which the console must know to keep
 // every column where code page 932 puts it.
@@ -48,20 +51,19 @@ constexpr std::array<CreditLine, 2> k_reference{{
     {20, 22, "       『KALEIDRON 3』 for 柊木とろり"},
 }};
 
-constexpr std::array<std::span<const CreditLine>, k_credit_steps> k_credits{{
-    k_programmer,
-    k_adviser,
-    k_test_players,
-    k_planning,
-    k_material,
-    k_reference,
-    {},
-}};
-
 }  // namespace
 
 std::span<const CreditLine> credit_step(int step) {
-    return k_credits[static_cast<std::size_t>(step - 1)];
+    static const std::array<std::span<const CreditLine>, k_credit_steps> k_steps{{
+        k_programmer,
+        k_adviser,
+        k_test_players,
+        k_planning,
+        material(),
+        k_reference,
+        {},
+    }};
+    return k_steps[static_cast<std::size_t>(step - 1)];
 }
 
 Screen credits_screen() {
