@@ -4,9 +4,10 @@
 #   make package-windows  $(WIN_BUILD)/kaleidron-<version>-windows.zip: the program and a short
 #                         README (how to start it, the keys, Rank.dat)
 #   make check-windows    the Windows tests under Wine in a detached tmux pane, so that they have
-#                         a real console, then the real kaleidron.exe played end to end there
-#                         (the screens it passes are kept in $(WIN_BUILD)/wine-shots), started
-#                         with redirected keys and in a pane below 80x25
+#                         a real console, then the real kaleidron.exe's command line read back
+#                         from that console, the game played end to end there (the screens it
+#                         passes are kept in $(WIN_BUILD)/wine-shots), and started with
+#                         redirected keys and in a pane below 80x25
 #   make check-windows-all  the same with every simulated whole game too (half an hour)
 #   make bench-windows    the figures of make bench for the exe under Wine: the first questions
 #                         scrolled on the real clock through the real console (console calls per
@@ -68,6 +69,7 @@ check-windows: windows deps-windows-test wine-prefix
 	bash tests/windows/run_in_console.sh $(WIN_TIMEOUT) \
 	  $(WIN_BUILD)/tests/kaleidron_windows_tests.exe --gtest_brief=1 \
 	  --gtest_filter='$(WIN_TEST_FILTER)'
+	bash tests/windows/command_line_under_wine.sh $(WIN_BUILD)/kaleidron.exe
 	bash tests/windows/game_under_wine.sh $(WIN_BUILD)/kaleidron.exe $(WIN_BUILD)/wine-shots
 	bash tests/windows/console_under_wine.sh $(WIN_BUILD)/kaleidron.exe
 
