@@ -28,13 +28,8 @@ using test::ScreenModel;
 using test::TempDirectory;
 namespace {
 
-constexpr std::string_view k_device_attributes_query = "\x1b[c";
-
-constexpr std::string_view k_title_marker = "[SPACE]";
 constexpr std::string_view k_result_prompt = "Press SPACE KEY";
 constexpr std::string_view k_name_prompt = "名前をエントリー";
-constexpr std::string_view k_space = " ";
-constexpr std::string_view k_right = "\x1b[C";
 constexpr std::string_view k_name_line = "BENCH\n";
 
 constexpr std::int64_t k_ms = 1'000'000;

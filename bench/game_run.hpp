@@ -65,6 +65,13 @@ struct RunRecord {
     std::string failure;                      // empty when the script ran through
 };
 
+// What the runs look for in the game's output and on its screen, and the keys they press.
+inline constexpr std::string_view k_device_attributes_query = "\x1b[c";
+inline constexpr std::string_view k_title_marker = "[SPACE]";
+inline constexpr std::string_view k_space = " ";
+inline constexpr std::string_view k_right = "\x1b[C";
+inline constexpr std::string_view k_left = "\x1b[D";
+
 // The answer of a terminal that draws box drawing narrow and speaks no kitty keyboard
 // protocol, to the start-up queries: the probe character went one cell, then its device
 // attributes.

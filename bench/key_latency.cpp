@@ -17,11 +17,6 @@ using test::ScreenModel;
 using test::TempDirectory;
 namespace {
 
-constexpr std::string_view k_device_attributes_query = "\x1b[c";
-constexpr std::string_view k_title_marker = "[SPACE]";
-constexpr std::string_view k_space = " ";
-constexpr std::string_view k_right = "\x1b[C";
-constexpr std::string_view k_left = "\x1b[D";
 constexpr std::string_view k_lower_mark = "△";
 
 constexpr std::int64_t k_ms = 1'000'000;
