@@ -20,6 +20,7 @@
 
 #include "console/backends/windows/console.hpp"
 #include "console/console.hpp"
+#include "forwarding_backend.hpp"
 #include "game_fixture.hpp"
 #include "platform/windows/audio.hpp"
 #include "platform/windows/platform.hpp"
@@ -50,34 +51,20 @@ struct ShownFrame {
 };
 
 // The console back-end, with the moment and the calls of every frame that changed the console.
-class TimedBackend final : public ConsoleBackend {
+class TimedBackend final : public ForwardingBackend {
 public:
-    explicit TimedBackend(ConsoleBackend& backend) : backend_(backend) {}
+    using ForwardingBackend::ForwardingBackend;
 
-    bool query(const Frame& frame) override { return backend_.query(frame); }
-    [[nodiscard]] const TerminalTraits& traits() const override { return backend_.traits(); }
-    void set_traits(const TerminalTraits& traits) override { backend_.set_traits(traits); }
-    [[nodiscard]] bool exact_keys() const override { return backend_.exact_keys(); }
-    void put(ScreenBuffer& screen, int x, int y, char32_t ch, int width, int fg, int bg) override {
-        backend_.put(screen, x, y, ch, width, fg, bg);
-    }
-    bool clear(int fg, int bg) override { return backend_.clear(fg, bg); }
     void flush(const Frame& frame) override {
         const std::uint64_t before = console_output_calls();
-        backend_.flush(frame);
+        ForwardingBackend::flush(frame);
         const std::uint64_t calls = console_output_calls() - before;
         if (calls > 0) {
             frames.push_back({seconds_now(), calls});
         }
     }
-    bool read_events(InputEvents& out, std::uint64_t time_ms) override {
-        return backend_.read_events(out, time_ms);
-    }
 
     std::vector<ShownFrame> frames;
-
-private:
-    ConsoleBackend& backend_;
 };
 
 // The scrolling rows as the console holds them, read through a handle of their own on the
@@ -112,30 +99,18 @@ private:
 
 // The console back-end with each frame's scrolling rows read back as soon as it was written:
 // every state of those rows that the game meant the console to show.
-class WholeFramesBackend final : public ConsoleBackend {
+class WholeFramesBackend final : public ForwardingBackend {
 public:
-    explicit WholeFramesBackend(ConsoleBackend& backend) : backend_(backend) {}
+    using ForwardingBackend::ForwardingBackend;
 
-    bool query(const Frame& frame) override { return backend_.query(frame); }
-    [[nodiscard]] const TerminalTraits& traits() const override { return backend_.traits(); }
-    void set_traits(const TerminalTraits& traits) override { backend_.set_traits(traits); }
-    [[nodiscard]] bool exact_keys() const override { return backend_.exact_keys(); }
-    void put(ScreenBuffer& screen, int x, int y, char32_t ch, int width, int fg, int bg) override {
-        backend_.put(screen, x, y, ch, width, fg, bg);
-    }
-    bool clear(int fg, int bg) override { return backend_.clear(fg, bg); }
     void flush(const Frame& frame) override {
-        backend_.flush(frame);
+        ForwardingBackend::flush(frame);
         whole.insert(rows_.read());
-    }
-    bool read_events(InputEvents& out, std::uint64_t time_ms) override {
-        return backend_.read_events(out, time_ms);
     }
 
     std::set<std::wstring> whole;
 
 private:
-    ConsoleBackend& backend_;
     ScrollRows rows_;
 };
 

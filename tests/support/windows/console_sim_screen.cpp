@@ -1,7 +1,10 @@
 #include <array>
+#include <memory>
+#include <utility>
 
 #include "console/backends/windows/console.hpp"
 #include "console/text.hpp"
+#include "forwarding_backend.hpp"
 #include "platform/windows/system.hpp"
 #include "sim_screen.hpp"
 
@@ -41,30 +44,15 @@ HANDLE console_in() {
 }
 
 // The real console back-end; every show makes what was read back stale.
-class WatchedDevice final : public ConsoleBackend {
+class WatchedDevice final : public ForwardingBackend {
 public:
     WatchedDevice(std::unique_ptr<ConsoleBackend> device, bool& stale)
-        : device_(std::move(device)), stale_(stale) {}
+        : ForwardingBackend(*device), device_(std::move(device)), stale_(stale) {}
 
-    void start() override { device_->start(); }
-    bool query(const Frame& frame) override { return device_->query(frame); }
-    [[nodiscard]] const TerminalTraits& traits() const override { return device_->traits(); }
-    void set_traits(const TerminalTraits& traits) override { device_->set_traits(traits); }
-    [[nodiscard]] bool exact_keys() const override { return device_->exact_keys(); }
-    void put(ScreenBuffer& screen, int x, int y, char32_t ch, int width, int fg, int bg) override {
-        device_->put(screen, x, y, ch, width, fg, bg);
-    }
-    bool clear(int fg, int bg) override { return device_->clear(fg, bg); }
     void flush(const Frame& frame) override {
-        device_->flush(frame);
+        ForwardingBackend::flush(frame);
         stale_ = true;
     }
-    [[nodiscard]] bool covered() const override { return device_->covered(); }
-    bool read_events(InputEvents& out, std::uint64_t time_ms) override {
-        return device_->read_events(out, time_ms);
-    }
-    void begin_line() override { device_->begin_line(); }
-    void end_line() override { device_->end_line(); }
 
 private:
     std::unique_ptr<ConsoleBackend> device_;
